@@ -1,0 +1,260 @@
+#include "CatalogueConnection.h"
+
+#include "Like.h"
+#include "Statements.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace ondiva::catalogue {
+namespace {
+
+QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+CatalogueError notCatalogue(const QString& path, const QString& reason)
+{
+    return {CatalogueError::Kind::NotCatalogue,
+            u"Impossibile usare il file «%1»: non è un catalogo valido (%2)."_s.arg(shown(path), reason)};
+}
+
+// A file counts as writable only when some write permission is set: even a
+// user who could override it (the administrator) should not change a catalogue
+// that was marked read-only.
+bool isWritable(const QFileInfo& info)
+{
+    // (WriteUser is left out: it reports what the current user may do, which for the administrator is anything.)
+    const auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return info.isWritable() && (info.permissions() & anyWrite);
+}
+
+Status bindAll(sqlite::Statement& statement, std::initializer_list<QUtf8StringView> values, const QString& path,
+               sqlite3* db)
+{
+    int index = 1;
+    for (QUtf8StringView value : values) {
+        const int rc = statement.bindText(index++, value);
+        if (rc != SQLITE_OK)
+            return errorFor(rc, path, QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    return Done{};
+}
+
+} // namespace
+
+CatalogueError errorFor(int sqliteCode, const QString& path, const QString& detail)
+{
+    using Kind = CatalogueError::Kind;
+    switch (sqliteCode & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return {Kind::Locked, u"Il catalogo «%1» è in uso da parte di un altro programma. "
+                              u"Riprovare tra qualche istante."_s.arg(shown(path))};
+    case SQLITE_READONLY:
+        return {Kind::ReadOnly,
+                u"Impossibile modificare il catalogo «%1»: il file è di sola lettura."_s.arg(shown(path))};
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return notCatalogue(path, u"il file è danneggiato o è di un altro tipo"_s);
+    case SQLITE_FULL:
+        return {Kind::Failed,
+                u"Impossibile scrivere nel catalogo «%1»: lo spazio su disco è esaurito."_s.arg(shown(path))};
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return {Kind::Failed, u"Impossibile accedere al catalogo «%1»."_s.arg(shown(path))};
+    case SQLITE_IOERR:
+        return {Kind::Failed, u"Errore di lettura o scrittura nel catalogo «%1»."_s.arg(shown(path))};
+    default:
+        break;
+    }
+    return {Kind::Failed, u"Errore nel catalogo «%1»: %2."_s.arg(shown(path), detail)};
+}
+
+// --- Cursor ---------------------------------------------------------------------------------------------------------
+
+int Cursor::columnIndex(QUtf8StringView name) const
+{
+    const int count = m_statement.columnCount();
+    for (int i = 0; i < count; ++i) {
+        if (QAnyStringView::compare(m_statement.columnName(i), name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QUtf8StringView Cursor::field(int column) const
+{
+    if (m_atEnd || column < 0 || column >= m_statement.columnCount())
+        return {};
+    return m_statement.text(column);
+}
+
+Status Cursor::next()
+{
+    if (m_atEnd)
+        return Done{};
+    return step();
+}
+
+Status Cursor::step()
+{
+    const int rc = m_statement.step();
+    if (rc == SQLITE_ROW) {
+        m_atEnd = false;
+        return Done{};
+    }
+    m_atEnd = true;
+    if (rc == SQLITE_DONE)
+        return Done{};
+    return errorFor(rc, m_path, QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_statement.get()))));
+}
+
+// --- Command --------------------------------------------------------------------------------------------------------
+
+Status Command::run(std::initializer_list<QUtf8StringView> values)
+{
+    m_statement.reset();
+    m_statement.clearBindings();
+    sqlite3* db = sqlite3_db_handle(m_statement.get());
+    if (Status bound = bindAll(m_statement, values, m_path, db); !bound)
+        return bound;
+    const int rc = m_statement.step();
+    m_statement.reset();
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        return errorFor(rc, m_path, QString::fromUtf8(sqlite3_errmsg(db)));
+    return Done{};
+}
+
+// --- Connection -----------------------------------------------------------------------------------------------------
+
+Result<Connection> Connection::open(const QString& path, Access access)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return CatalogueError{CatalogueError::Kind::Missing,
+                              u"Impossibile aprire il catalogo «%1»: il file non esiste."_s.arg(shown(path))};
+    if (!info.isFile())
+        return notCatalogue(path, u"non è un file"_s);
+    const bool writable = isWritable(info);
+    if (access == Access::Write) {
+        if (!writable)
+            return errorFor(SQLITE_READONLY, path);
+        if (!QFileInfo(info.absolutePath()).isWritable())
+            return CatalogueError{CatalogueError::Kind::ReadOnly,
+                                  u"Impossibile modificare il catalogo «%1»: la cartella che lo contiene è di sola "
+                                  u"lettura."_s.arg(shown(path))};
+    }
+
+    // A search opens the file for writing too when it may: only then can SQLite
+    // finish the recovery of an update that was interrupted.
+    sqlite::Database db;
+    const int rc = db.open(path, writable);
+    if (rc != SQLITE_OK)
+        return errorFor(rc, path, db.errorMessage());
+    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db.get(), 1);
+    if (const int likeRc = like::registerFunctions(db.get()); likeRc != SQLITE_OK)
+        return errorFor(likeRc, path, db.errorMessage());
+
+    Connection connection(std::move(db), path);
+    if (Status schema = connection.checkSchema(); !schema)
+        return schema.error();
+    return connection;
+}
+
+Connection::~Connection() { close(); }
+
+Status Connection::checkSchema()
+{
+    int rc = SQLITE_OK;
+    sqlite::Statement columns = m_db.prepare(kTableColumns, &rc);
+    if (rc != SQLITE_OK)
+        return errorFor(rc, m_path, m_db.errorMessage());
+    for (const TableSchema& table : kRequiredTables) {
+        columns.reset();
+        columns.bindText(1, QUtf8StringView(table.name));
+        unsigned found = 0; // one bit per used column
+        bool tableExists = false;
+        while ((rc = columns.step()) == SQLITE_ROW) {
+            tableExists = true;
+            const QUtf8StringView name = columns.text(0);
+            for (int i = 0; i < table.columnCount; ++i) {
+                if (QAnyStringView::compare(name, QUtf8StringView(table.columns[size_t(i)]), Qt::CaseInsensitive) ==
+                    0)
+                    found |= 1u << i;
+            }
+        }
+        if (rc != SQLITE_DONE)
+            return errorFor(rc, m_path, m_db.errorMessage());
+        if (!tableExists)
+            return notCatalogue(m_path, u"manca la tabella %1"_s.arg(QLatin1StringView(table.name)));
+        for (int i = 0; i < table.columnCount; ++i) {
+            if (!(found & (1u << i)))
+                return notCatalogue(m_path, u"manca la colonna %1 della tabella %2"_s.arg(
+                                                QLatin1StringView(table.columns[size_t(i)]),
+                                                QLatin1StringView(table.name)));
+        }
+    }
+    return Done{};
+}
+
+Result<Cursor> Connection::execute(QUtf8StringView sql, std::initializer_list<QUtf8StringView> values)
+{
+    int rc = SQLITE_OK;
+    sqlite::Statement statement = m_db.prepare(sql, &rc);
+    if (rc != SQLITE_OK)
+        return errorFor(rc, m_path, m_db.errorMessage());
+    if (Status bound = bindAll(statement, values, m_path, m_db.get()); !bound)
+        return bound.error();
+    Cursor cursor(std::move(statement), m_path);
+    if (Status first = cursor.step(); !first)
+        return first.error();
+    return cursor;
+}
+
+Result<Command> Connection::prepare(QUtf8StringView sql)
+{
+    int rc = SQLITE_OK;
+    sqlite::Statement statement = m_db.prepare(sql, &rc);
+    if (rc != SQLITE_OK)
+        return errorFor(rc, m_path, m_db.errorMessage());
+    return Command(std::move(statement), m_path);
+}
+
+Status Connection::begin()
+{
+    // IMMEDIATE takes the write lock now, so a busy catalogue is reported before any work is done.
+    if (const int rc = m_db.exec("begin immediate"); rc != SQLITE_OK)
+        return errorFor(rc, m_path, m_db.errorMessage());
+    m_inTransaction = true;
+    return Done{};
+}
+
+Status Connection::commit()
+{
+    const int rc = m_db.exec("commit");
+    if (rc != SQLITE_OK) {
+        const CatalogueError error = errorFor(rc, m_path, m_db.errorMessage());
+        rollback();
+        return error;
+    }
+    m_inTransaction = false;
+    return Done{};
+}
+
+void Connection::rollback()
+{
+    if (m_inTransaction && m_db.isOpen())
+        m_db.exec("rollback");
+    m_inTransaction = false;
+}
+
+void Connection::close()
+{
+    rollback();
+    m_db.close();
+}
+
+} // namespace ondiva::catalogue

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+namespace ondiva {
+
+// A modal message box. Styles and answers use the classic numbering so that a
+// style value reads the same everywhere: buttons + icon + default button.
+class MessageBox {
+public:
+    enum Style : int {
+        Ok = 0,
+        YesNo = 4,
+        CancelTryContinue = 6,
+        IconCritical = 16,
+        IconQuestion = 32,
+        IconExclamation = 48,
+        IconInformation = 64,
+        DefaultButton2 = 256,
+    };
+    enum Answer : int {
+        AnswerOk = 1,
+        AnswerCancel = 2,
+        AnswerYes = 6,
+        AnswerNo = 7,
+        AnswerTryAgain = 10,
+        AnswerContinue = 11,
+    };
+
+    virtual ~MessageBox() = default;
+    // Shows the box and returns the answer; closing it counts as the default "no" answer.
+    virtual int show(const QString& text, int style, const QString& title) = 0;
+};
+
+} // namespace ondiva

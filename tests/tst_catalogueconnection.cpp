@@ -1,0 +1,246 @@
+// The catalogue connection on real files: every way a file can be unusable,
+// and the statements that search and update send.
+
+#include "TestCatalogue.h"
+#include "catalogue/CatalogueConnection.h"
+#include "catalogue/Statements.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ondiva;
+using namespace ondiva::catalogue;
+using ondiva::testing::TestCatalogue;
+using Kind = CatalogueError::Kind;
+
+Q_DECLARE_METATYPE(ondiva::CatalogueError::Kind)
+
+class TestCatalogueConnection : public QObject {
+    Q_OBJECT
+
+private slots:
+    void unusableFiles_data();
+    void unusableFiles();
+    void neverCreatesAFile();
+    void readOnlyFile();
+    void lockedByAnotherProgram();
+    void valuesTravelByteExact_data();
+    void valuesTravelByteExact();
+    void appliedCheckMatchesByContainment();
+    void rollbackOnDestruction();
+    void cursorReadsByNameAndNull();
+};
+
+void TestCatalogueConnection::unusableFiles_data()
+{
+    QTest::addColumn<QByteArray>("contents"); // raw file contents, or empty for a schema change below
+    QTest::addColumn<QString>("sql");         // applied to a real catalogue when contents is empty
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("empty file") << QByteArray("") << QString() << Kind::NotCatalogue << QStringLiteral("manca la tabella ARTICOLI");
+    QTest::newRow("text file") << QByteArray("ARTICOLI(BOF)\r\nnon sono un database\r\n") << QString()
+                               << Kind::NotCatalogue << QStringLiteral("danneggiato");
+    QTest::newRow("truncated header") << QByteArray("SQLite format 3\0\x10\0", 19) << QString() << Kind::NotCatalogue
+                                      << QStringLiteral("danneggiato");
+    QTest::newRow("table missing") << QByteArray() << QStringLiteral("drop table GROOVES") << Kind::NotCatalogue
+                                   << QStringLiteral("manca la tabella GROOVES");
+    QTest::newRow("column missing") << QByteArray()
+                                    << QStringLiteral("drop table SOFTWARE_MAC; create table SOFTWARE_MAC "
+                                                      "(SOFTWARE text, ONDIVA text)")
+                                    << Kind::NotCatalogue << QStringLiteral("manca la colonna TYPE della tabella SOFTWARE_MAC");
+    QTest::newRow("extra columns are fine") << QByteArray()
+                                            << QStringLiteral("alter table ARTICOLI add column NOTE text")
+                                            << Kind::Failed << QString();
+}
+
+void TestCatalogueConnection::unusableFiles()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, sql);
+    QFETCH(Kind, kind);
+    QFETCH(QString, reason);
+
+    TestCatalogue catalogue;
+    if (sql.isEmpty()) {
+        QFile file(catalogue.path());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+    } else {
+        catalogue.exec(sql);
+    }
+    const QByteArray before = [&] {
+        QFile file(catalogue.path());
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+
+    for (auto access : {Connection::Access::Read, Connection::Access::Write}) {
+        Result<Connection> connection = Connection::open(catalogue.path(), access);
+        if (reason.isEmpty()) {
+            QVERIFY(connection.ok());
+            continue;
+        }
+        QVERIFY(!connection.ok());
+        QCOMPARE(connection.error().kind, kind);
+        QVERIFY2(connection.error().message.contains(reason), qPrintable(connection.error().message));
+        QVERIFY(connection.error().message.contains(QDir::toNativeSeparators(catalogue.path())));
+    }
+    QFile file(catalogue.path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    QCOMPARE(QDir(catalogue.dir()).entryList(QDir::Files), QStringList(QStringLiteral("qx.mdb")));
+}
+
+void TestCatalogueConnection::neverCreatesAFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("qx.mdb"));
+    for (auto access : {Connection::Access::Read, Connection::Access::Write}) {
+        Result<Connection> connection = Connection::open(path, access);
+        QVERIFY(!connection.ok());
+        QCOMPARE(connection.error().kind, Kind::Missing);
+        QCOMPARE(connection.error().message,
+                 QStringLiteral("Impossibile aprire il catalogo «%1»: il file non esiste.")
+                     .arg(QDir::toNativeSeparators(path)));
+    }
+    QVERIFY(QDir(dir.path()).isEmpty());
+}
+
+void TestCatalogueConnection::readOnlyFile()
+{
+    TestCatalogue catalogue;
+    catalogue.insert("ARTICOLI", {QStringLiteral("ARTICOLO")}, {{QStringLiteral("Uno")}});
+    QFile::setPermissions(catalogue.path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+
+    Result<Connection> writer = Connection::open(catalogue.path(), Connection::Access::Write);
+    QVERIFY(!writer.ok());
+    QCOMPARE(writer.error().kind, Kind::ReadOnly);
+    QVERIFY(writer.error().message.contains(QStringLiteral("sola lettura")));
+
+    // Searching a read-only catalogue still works.
+    Result<Connection> reader = Connection::open(catalogue.path(), Connection::Access::Read);
+    QVERIFY(reader.ok());
+    Result<Cursor> cursor = reader->execute(searchStatement(Table::Articoli, 0), {QUtf8StringView("%%")});
+    QVERIFY(cursor.ok());
+    QCOMPARE(cursor->field("ARTICOLO").toString(), QStringLiteral("Uno"));
+}
+
+void TestCatalogueConnection::lockedByAnotherProgram()
+{
+    TestCatalogue catalogue;
+    // Another program holds an exclusive lock for longer than a command waits.
+    sqlite::Database other;
+    QCOMPARE(other.open(catalogue.path(), true), SQLITE_OK);
+    QCOMPARE(other.exec("pragma locking_mode=exclusive; begin exclusive; "
+                        "insert into GROOVES (GROOVE) values ('x')"),
+             SQLITE_OK);
+
+    QElapsedTimer timer;
+    timer.start();
+    Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Read);
+    QVERIFY(!connection.ok());
+    QCOMPARE(connection.error().kind, Kind::Locked);
+    QVERIFY(connection.error().message.contains(QStringLiteral("in uso da parte di un altro programma")));
+    QVERIFY(timer.elapsed() >= kBusyTimeoutMs / 2);
+
+    // Once the other program is done, the same command succeeds.
+    other.exec("rollback");
+    other.close();
+    QVERIFY(Connection::open(catalogue.path(), Connection::Access::Write).ok());
+}
+
+void TestCatalogueConnection::valuesTravelByteExact_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("apostrophe") << QStringLiteral("D'Angelo");
+    QTest::newRow("apostrophes and quotes") << QStringLiteral("L'arte dell'\"eco\" ''");
+    QTest::newRow("sql text") << QStringLiteral("x'); drop table ARTICOLI; --");
+    QTest::newRow("accents") << QStringLiteral("Perché più città");
+    QTest::newRow("spaces and tab") << QStringLiteral("  a\tb  ");
+    QTest::newRow("empty") << QString();
+}
+
+void TestCatalogueConnection::valuesTravelByteExact()
+{
+    QFETCH(QString, value);
+    TestCatalogue catalogue;
+    const QByteArray utf8 = value.toUtf8();
+    {
+        Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Write);
+        QVERIFY(connection.ok());
+        for (Table table : kAllTables) {
+            Result<Command> insert = connection->prepare(insertStatement(table));
+            QVERIFY(insert.ok());
+            QVERIFY(insert->run({QUtf8StringView(utf8), QUtf8StringView("b"), QUtf8StringView("7")}).ok() ||
+                    table == Table::Grooves);
+            if (table == Table::Grooves)
+                QVERIFY(insert->run({QUtf8StringView(utf8), QUtf8StringView("7")}).ok());
+        }
+        QVERIFY(connection->execute(kRecordApplied, {QUtf8StringView(utf8)}).ok());
+    }
+    Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Read);
+    QVERIFY(connection.ok());
+    for (Table table : kAllTables) {
+        Result<Cursor> cursor = connection->execute(searchStatement(table, 0), {QUtf8StringView('%' + utf8 + '%')});
+        QVERIFY(cursor.ok());
+        QVERIFY(!cursor->atEnd());
+        QCOMPARE(cursor->field(QUtf8StringView(schemaOf(table).columns[0])).toString(), value);
+        QVERIFY(cursor->next().ok());
+        QVERIFY(cursor->atEnd());
+    }
+    QCOMPARE(catalogue.rowCount(QStringLiteral("ARTICOLI")), 1);
+    Result<Cursor> applied = connection->execute(kAppliedCheck, {QUtf8StringView('%' + utf8 + '%')});
+    QVERIFY(applied.ok());
+    QCOMPARE(applied->field(kAppliedColumn).toString(), value);
+}
+
+void TestCatalogueConnection::appliedCheckMatchesByContainment()
+{
+    TestCatalogue catalogue;
+    catalogue.insert("AGGIORNAMENTI", {QStringLiteral("AGGIORNATOAL")},
+                     {{QStringLiteral("n.10")}, {QStringLiteral("N.12")}, {std::nullopt}, {QStringLiteral("n.2")}});
+    Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Read);
+    QVERIFY(connection.ok());
+    Result<Cursor> cursor = connection->execute(kAppliedCheck, {QUtf8StringView("%n.1%")});
+    QVERIFY(cursor.ok());
+    QStringList found;
+    while (!cursor->atEnd()) {
+        found << cursor->field(kAppliedColumn).toString();
+        QVERIFY(cursor->next().ok());
+    }
+    QCOMPARE(found, QStringList({QStringLiteral("n.10"), QStringLiteral("N.12")}));
+}
+
+void TestCatalogueConnection::rollbackOnDestruction()
+{
+    TestCatalogue catalogue;
+    {
+        Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Write);
+        QVERIFY(connection.ok());
+        QVERIFY(connection->begin().ok());
+        QVERIFY(connection->execute(kRecordApplied, {QUtf8StringView("n.99")}).ok());
+        // Leaves without commit, as a failed import would.
+    }
+    QCOMPARE(catalogue.rowCount(QStringLiteral("AGGIORNAMENTI")), 0);
+    QCOMPARE(QDir(catalogue.dir()).entryList(QDir::Files), QStringList(QStringLiteral("qx.mdb")));
+}
+
+void TestCatalogueConnection::cursorReadsByNameAndNull()
+{
+    TestCatalogue catalogue;
+    catalogue.insert("GROOVES", {QStringLiteral("GROOVE"), QStringLiteral("ONDIVA")},
+                     {{QStringLiteral("Bossa"), std::nullopt}});
+    Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Read);
+    QVERIFY(connection.ok());
+    Result<Cursor> cursor = connection->execute(searchStatement(Table::Grooves, 0), {QUtf8StringView("%%")});
+    QVERIFY(cursor.ok());
+    QCOMPARE(cursor->field("groove").toString(), QStringLiteral("Bossa"));
+    QCOMPARE(cursor->field("ONDIVA").toString(), QString());
+    QCOMPARE(cursor->field("NOSUCH").toString(), QString());
+}
+
+QTEST_GUILESS_MAIN(TestCatalogueConnection)
+#include "tst_catalogueconnection.moc"
