@@ -1,5 +1,6 @@
 // The Like operator as the catalogue evaluates it, through SQL on a real connection.
 
+#include "LikeReference.h"
 #include "catalogue/Like.h"
 #include "platform/Sqlite.h"
 
@@ -49,6 +50,7 @@ private slots:
     void nullNeverMatches();
     void escapeCharacter();
     void compiledPatternAgreesWithSql();
+    void agreesWithReference();
 };
 
 void TestLike::matches_data()
@@ -164,6 +166,38 @@ void TestLike::compiledPatternAgreesWithSql()
     const like::Pattern pattern("%caffè%");
     QVERIFY(pattern.matches("CAFFÈ"));
     QVERIFY(!pattern.matches("caffe"));
+}
+
+void TestLike::agreesWithReference()
+{
+    // Random patterns and values over a small alphabet that provokes every path:
+    // wildcards, the escape, letters in two cases, multi-byte and invalid bytes.
+    const std::vector<QByteArray> alphabet{"a", "A", "b", "%", "_", "!", "è", "È", "σ", "Σ", "ς",
+                                           "\xc3", "\xa8", "\xff", " ", "'"};
+    quint32 state = 12345;
+    auto random = [&](quint32 n) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % n;
+    };
+    auto text = [&](quint32 maxLength) {
+        QByteArray out;
+        for (quint32 i = random(maxLength + 1); i > 0; --i)
+            out += alphabet[random(quint32(alphabet.size()))];
+        return out;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const QByteArray pattern = text(6);
+        const QByteArray value = text(8);
+        const char32_t escape = random(4) == 0 ? U'!' : 0;
+        const std::string_view p(pattern.constData(), size_t(pattern.size()));
+        const std::string_view v(value.constData(), size_t(value.size()));
+        const bool expected = testing::referenceLike(p, v, escape);
+        if (like::Pattern(p, escape).matches(v) != expected)
+            QFAIL(qPrintable(QStringLiteral("pattern %1 value %2 escape %3: expected %4")
+                                 .arg(QString::fromLatin1(pattern.toHex()), QString::fromLatin1(value.toHex()))
+                                 .arg(int(escape))
+                                 .arg(expected)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLike)
