@@ -8,8 +8,6 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev sqlite3
     fonts-dejavu-core
-    xvfb xauth
-    libbenchmark-dev
     clang libclang-rt-14-dev
 )
 

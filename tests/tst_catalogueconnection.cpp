@@ -31,6 +31,7 @@ private slots:
     void appliedCheckMatchesByContainment();
     void rollbackOnDestruction();
     void cursorReadsByNameAndNull();
+    void bundledCatalogue();
 };
 
 void TestCatalogueConnection::unusableFiles_data()
@@ -240,6 +241,17 @@ void TestCatalogueConnection::cursorReadsByNameAndNull()
     QCOMPARE(cursor->field("groove").toString(), QStringLiteral("Bossa"));
     QCOMPARE(cursor->field("ONDIVA").toString(), QString());
     QCOMPARE(cursor->field("NOSUCH").toString(), QString());
+}
+
+void TestCatalogueConnection::bundledCatalogue()
+{
+    // The catalogue the build generates is complete and holds the demo rows, apostrophes included.
+    Result<Connection> connection = Connection::open(QStringLiteral(ONDIVA_DEMO_CATALOGUE), Connection::Access::Read);
+    QVERIFY2(connection.ok(), connection.ok() ? "" : qPrintable(connection.error().message));
+    Result<Cursor> cursor = connection->execute(searchStatement(Table::Articoli, 1), {QUtf8StringView("%D'ANGELO%")});
+    QVERIFY(cursor.ok());
+    QVERIFY(!cursor->atEnd());
+    QCOMPARE(cursor->field("AUTORE").toString(), QStringLiteral("Giulia D'Angelo"));
 }
 
 QTEST_GUILESS_MAIN(TestCatalogueConnection)
