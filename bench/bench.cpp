@@ -79,7 +79,7 @@ QString ensureCatalogue(const QString& dir, std::size_t rows)
     return path;
 }
 
-void benchEngine(Report& report, const QString& catalogue, std::size_t rows, int repeats)
+void benchEngine(Report& report, const QString& catalogue, std::size_t rows, int repeats, const QString& only)
 {
     using search::kArticlesPane;
     using search::kWindowsPane;
@@ -91,6 +91,8 @@ void benchEngine(Report& report, const QString& catalogue, std::size_t rows, int
     Messages messages;
     search::PaneSearch search(catalogue, messages, u"bench"_s);
     for (const Query& query : queries) {
+        if (!only.isEmpty() && query.term != only)
+            continue;
         Box box;
         box.value = query.term;
         std::array<Option, 3> options;
@@ -125,6 +127,7 @@ int main(int argc, char** argv)
     parser.addOption({u"repeats"_s, u"Runs per figure (the median is kept)."_s, u"n"_s, u"5"_s});
     parser.addOption({u"data"_s, u"Folder for generated files (kept between runs)."_s, u"dir"_s,
                       QDir::temp().filePath(u"ondiva-bench"_s)});
+    parser.addOption({u"term"_s, u"Run only the engine queries for this term."_s, u"term"_s});
     parser.process(app);
 
     const QString dataDir = parser.value(u"data"_s);
@@ -134,7 +137,7 @@ int main(int argc, char** argv)
     for (const QString& size : parser.value(u"sizes"_s).split(u',', Qt::SkipEmptyParts)) {
         const std::size_t rows = size.toULongLong();
         const QString catalogue = ensureCatalogue(dataDir, rows);
-        benchEngine(report, catalogue, rows, repeats);
+        benchEngine(report, catalogue, rows, repeats, parser.value(u"term"_s));
     }
     std::printf("BENCH engine_median_ratio=%.3f engine_max_ratio=%.3f\n", report.medianRatio(u"engine"_s),
                 report.maxRatio(u"engine"_s));

@@ -6,7 +6,12 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#include <memory>
 
 namespace ondiva::like {
 namespace {
@@ -119,6 +124,80 @@ bool isValidUtf8(std::string_view text)
     return true;
 }
 
+bool equalsFolded(const char* text, std::string_view foldedAscii)
+{
+    for (size_t i = 0; i < foldedAscii.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x80 || char(kAsciiFold[b]) != foldedAscii[i])
+            return false;
+    }
+    return true;
+}
+
+// Whether value, folded, contains needle: folded ASCII text, not empty. Works on
+// the value as it is, without folding it first. Only two characters beyond
+// ASCII fold into ASCII (the Kelvin sign into k, the long s into s); a value
+// holding either goes the long way.
+bool containsAscii(std::string_view value, std::string_view needle, bool* needsFolding)
+{
+    *needsFolding = false;
+    if (value.size() < needle.size())
+        return false;
+    const char lower = needle.front();
+    const char upper = lower >= 'a' && lower <= 'z' ? char(lower - 32) : lower;
+    const char* p = value.data();
+    const char* const last = value.data() + value.size() - needle.size(); // the last start that fits
+    bool wide = false;
+#ifdef __SSE2__
+    const __m128i lowerBlock = _mm_set1_epi8(lower);
+    const __m128i upperBlock = _mm_set1_epi8(upper);
+    while (last - p >= 15) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        wide = wide || _mm_movemask_epi8(block) != 0;
+        unsigned hits = unsigned(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(block, lowerBlock), _mm_cmpeq_epi8(block, upperBlock))));
+        while (hits) {
+            const int k = std::countr_zero(hits);
+            if (equalsFolded(p + k + 1, needle.substr(1)))
+                return true;
+            hits &= hits - 1;
+        }
+        p += 16;
+    }
+#endif
+    for (; p <= last; ++p) {
+        wide = wide || static_cast<unsigned char>(*p) >= 0x80;
+        if ((*p == lower || *p == upper) && equalsFolded(p + 1, needle.substr(1)))
+            return true;
+    }
+    // Bytes after the last possible start were not looked at for width.
+    for (const char* q = last + 1; !wide && q < value.data() + value.size(); ++q)
+        wide = static_cast<unsigned char>(*q) >= 0x80;
+    if (wide && needle.find_first_of("ks") != std::string_view::npos)
+        *needsFolding = value.find("\xE2\x84\xAA") != std::string_view::npos ||
+                        value.find("\xC5\xBF") != std::string_view::npos;
+    return false;
+}
+
+// The first occurrence of needle (not empty) in text at or after pos. Values are
+// short, so looking for the needle's first byte and comparing beats the
+// set-up cost of the general algorithms.
+size_t find(std::string_view text, size_t pos, std::string_view needle)
+{
+    const char first = needle.front();
+    const std::string_view rest = needle.substr(1);
+    while (pos + needle.size() <= text.size()) {
+        const void* hit = std::memchr(text.data() + pos, first, text.size() - needle.size() + 1 - pos);
+        if (!hit)
+            return std::string_view::npos;
+        pos = size_t(static_cast<const char*>(hit) - text.data());
+        if (std::memcmp(text.data() + pos + 1, rest.data(), rest.size()) == 0)
+            return pos;
+        ++pos;
+    }
+    return std::string_view::npos;
+}
+
 // Does piece match chars exactly at position pos?
 bool matchesAt(std::u32string_view chars, size_t pos, std::u32string_view piece)
 {
@@ -133,32 +212,69 @@ bool matchesAt(std::u32string_view chars, size_t pos, std::u32string_view piece)
 
 } // namespace
 
-void appendFolded(std::string& out, std::string_view text)
+namespace {
+
+#ifdef __SSE2__
+// Lower-cases the ASCII letters among sixteen ASCII bytes.
+__m128i foldAscii16(__m128i block)
 {
-    // A folded character never takes more than twice the bytes of the original.
-    const size_t start = out.size();
-    out.resize(start + 2 * text.size() + 4);
-    char* write = out.data() + start;
+    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8('A' - 1)),
+                                        _mm_cmplt_epi8(block, _mm_set1_epi8('Z' + 1)));
+    return _mm_or_si128(block, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+}
+#endif
+
+// Writes the folded form of text to out, which has room for 2 * text.size() + 4
+// bytes (a folded character never takes more than twice the bytes of the
+// original); returns the end of what was written.
+char* foldTo(char* out, std::string_view text)
+{
+    char* write = out;
     const char* read = text.data();
     const char* const end = read + text.size();
     while (read < end) {
-        // Eight ASCII bytes at a time: the common case in a Western catalogue.
-        if (end - read >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, read, 8);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                for (int k = 0; k < 8; ++k)
-                    write[k] = char(kAsciiFold[static_cast<unsigned char>(read[k])]);
-                read += 8;
-                write += 8;
+#ifdef __SSE2__
+        // Sixteen ASCII bytes at a time, the common case in a Western catalogue.
+        // A block that holds a wider character is folded up to it, and the character after.
+        if (end - read >= 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
+            const int wide = _mm_movemask_epi8(block);
+            const int ascii = wide ? std::countr_zero(unsigned(wide)) : 16;
+            if (ascii > 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(write), foldAscii16(block));
+                read += ascii;
+                write += ascii;
+                continue;
+            }
+        } else if (read > text.data() && text.size() >= 16 && write - out == read - text.data()) {
+            // The last few bytes: fold the final sixteen again. Everything so far kept its
+            // length, so the overlap rewrites the same folded bytes in the same places.
+            const char* from = end - 16;
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+            if (_mm_movemask_epi8(block) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (from - text.data())), foldAscii16(block));
+                write += end - read;
+                read = end;
                 continue;
             }
         }
+#endif
         const auto b = static_cast<unsigned char>(*read);
         if (b < 0x80) {
             *write++ = char(kAsciiFold[b]);
             ++read;
             continue;
+        }
+        // Accented Latin capitals (U+00C0 to U+00DE but the sign ×) fold by adding 0x20.
+        if (b == 0xC3 && end - read >= 2) {
+            const auto b1 = static_cast<unsigned char>(read[1]);
+            if (b1 >= 0x80 && b1 <= 0xBF) {
+                write[0] = char(b);
+                write[1] = char(b1 <= 0x9E && b1 != 0x97 ? b1 + 0x20 : b1);
+                read += 2;
+                write += 2;
+                continue;
+            }
         }
         char32_t c;
         const int len = decode(text, size_t(read - text.data()), c);
@@ -175,7 +291,16 @@ void appendFolded(std::string& out, std::string_view text)
         }
         read += len;
     }
-    out.resize(size_t(write - out.data()));
+    return write;
+}
+
+} // namespace
+
+void appendFolded(std::string& out, std::string_view text)
+{
+    const size_t start = out.size();
+    out.resize(start + 2 * text.size() + 4);
+    out.resize(size_t(foldTo(out.data() + start, text) - out.data()));
 }
 
 Pattern::Pattern(std::string_view pattern, char32_t escape)
@@ -220,6 +345,11 @@ Pattern::Pattern(std::string_view pattern, char32_t escape)
                 m_middle.push_back(std::move(segments[k]));
         }
     }
+    // The shape of every search: "%term%" with a term in plain ASCII.
+    m_asciiContains = !m_charLevel && m_hasPercent && m_head.chars.empty() && m_tail.chars.empty() &&
+                      m_middle.size() == 1 &&
+                      std::all_of(m_middle.front().bytes.begin(), m_middle.front().bytes.end(),
+                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 bool Pattern::matches(std::string_view value) const
@@ -230,15 +360,23 @@ bool Pattern::matches(std::string_view value) const
     if (m_hasPercent && m_head.chars.empty() && m_tail.chars.empty() && m_middle.empty())
         return true;
     if (m_charLevel) {
-        thread_local std::u32string folded;
-        folded.clear();
-        appendFoldedChars(folded, value);
-        return matchChars(folded);
+        m_chars.clear();
+        appendFoldedChars(m_chars, value);
+        return matchChars(m_chars);
     }
-    thread_local std::string folded;
-    folded.clear();
-    appendFolded(folded, value);
-    return matchBytes(folded);
+    if (m_asciiContains) {
+        bool needsFolding = false;
+        if (containsAscii(value, m_middle.front().bytes, &needsFolding))
+            return true;
+        if (!needsFolding)
+            return false;
+    }
+    const size_t need = 2 * value.size() + 4;
+    if (need > m_capacity) {
+        m_capacity = std::max(need, 2 * m_capacity);
+        m_buffer = std::make_unique_for_overwrite<char[]>(m_capacity);
+    }
+    return matchBytes({m_buffer.get(), size_t(foldTo(m_buffer.get(), value) - m_buffer.get())});
 }
 
 // Byte-level matching, for valid UTF-8 patterns without "_": a valid UTF-8 needle
@@ -256,10 +394,10 @@ bool Pattern::matchBytes(std::string_view text) const
     // The leftmost occurrence of each middle piece leaves the most room for the rest.
     for (const Piece& piece : m_middle) {
         const std::string& needle = piece.bytes;
-        const void* found = memmem(text.data() + pos, end - pos, needle.data(), needle.size());
-        if (!found)
+        const size_t at = find(text.substr(0, end), pos, needle);
+        if (at == std::string_view::npos)
             return false;
-        pos = size_t(static_cast<const char*>(found) - text.data()) + needle.size();
+        pos = at + needle.size();
     }
     return true;
 }

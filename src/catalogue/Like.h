@@ -6,6 +6,7 @@
 // is not part of valid UTF-8 counts as one character of its own.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,7 @@ namespace ondiva::like {
 // Appends the case-folded form of UTF-8 text to out.
 void appendFolded(std::string& out, std::string_view text);
 
-// A compiled Like pattern. Compile once, match many values.
+// A compiled Like pattern. Compile once, match many values (from one thread at a time).
 class Pattern {
 public:
     // escape: a character that makes the next pattern character literal, or 0 for none.
@@ -41,6 +42,12 @@ private:
     bool m_hasPercent = false;
     bool m_charLevel = false;    // some piece has "_", or the pattern is not valid UTF-8
     bool m_neverMatches = false;
+    bool m_asciiContains = false; // "%term%" with an ASCII term: searched without folding the value
+
+    // Room for the folded value being matched, reused from one value to the next.
+    mutable std::unique_ptr<char[]> m_buffer;
+    mutable size_t m_capacity = 0;
+    mutable std::u32string m_chars;
 };
 
 // Registers like(pattern, value) and like(pattern, value, escape) on a
