@@ -16,9 +16,8 @@ namespace {
 std::optional<int> evaluate(const std::optional<QByteArray>& pattern, const std::optional<QByteArray>& value,
                             const std::optional<QByteArray>& escape = std::nullopt)
 {
-    sqlite3* raw = nullptr;
-    sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite::DatabaseHandle db(raw);
+    sqlite::Database db;
+    db.open(QStringLiteral(":memory:"), true);
     like::registerFunctions(db.get());
     const char* sql = escape ? "select ?2 like ?1 escape ?3" : "select ?2 like ?1";
     sqlite3_stmt* stmt = nullptr;
@@ -153,9 +152,8 @@ void TestLike::escapeCharacter()
 void TestLike::compiledPatternAgreesWithSql()
 {
     // A statement reuses the compiled pattern across rows: every row must get its own answer.
-    sqlite3* raw = nullptr;
-    sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite::DatabaseHandle db(raw);
+    sqlite::Database db;
+    db.open(QStringLiteral(":memory:"), true);
     like::registerFunctions(db.get());
     sqlite3_exec(db.get(),
                  "create table t(v text); insert into t values ('Caffè'),('tè'),(NULL),('CAFFÈ LATTE'),('cafe')",

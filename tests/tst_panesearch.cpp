@@ -4,6 +4,7 @@
 #include "fakes/FakeControls.h"
 #include "search/PaneSearch.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -138,6 +139,9 @@ void TestPaneSearch::search()
     QCOMPARE(controls.list.rows, rows);
     QCOMPARE(controls.count.caption, QString::number(rows.size()));
     QCOMPARE(messages.shown.size(), 0);
+    // The search closed its connection and left nothing beside the catalogue.
+    QCOMPARE(sqlite::openDatabases(), 0);
+    QCOMPARE(QDir(m_catalogue->dir()).entryList(QDir::Files), QStringList(QStringLiteral("qx.mdb")));
 }
 
 void TestPaneSearch::newSearchReplacesRows()
@@ -196,6 +200,8 @@ void TestPaneSearch::failureLeavesListEmpty()
     QCOMPARE(messages.shown[0].title, kTitle);
     QVERIFY2(messages.shown[0].text.contains(message), qPrintable(messages.shown[0].text));
     QCOMPARE(messages.shown[0].style, MessageBox::Ok | MessageBox::IconCritical);
+    QCOMPARE(messages.shown[0].databasesOpen, 0);
+    QCOMPARE(sqlite::openDatabases(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPaneSearch)

@@ -3,6 +3,7 @@
 // In-memory stand-ins for the window's controls, for driving the logic in tests.
 
 #include "platform/FileDialog.h"
+#include "platform/Sqlite.h"
 #include "platform/Label.h"
 #include "platform/MessageBox.h"
 #include "platform/OptionButton.h"
@@ -50,6 +51,7 @@ struct ShownMessage {
     QString text;
     int style;
     QString title;
+    int databasesOpen; // catalogue connections open while the message was up
 };
 
 class FakeMessageBox : public MessageBox {
@@ -58,7 +60,7 @@ public:
     QList<int> answers; // answered in order; AnswerOk once they run out
     int show(const QString& text, int style, const QString& title) override
     {
-        shown.append({text, style, title});
+        shown.append({text, style, title, sqlite::openDatabases()});
         return answers.isEmpty() ? AnswerOk : answers.takeFirst();
     }
 };
