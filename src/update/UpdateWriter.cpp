@@ -68,7 +68,6 @@ bool UpdateWriter::record(const UpdateReader::Record& record)
         m_status = inserted;
         return false;
     }
-    ++m_recordCount;
     return true;
 }
 

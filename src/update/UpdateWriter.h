@@ -26,7 +26,6 @@ public:
     bool alreadyApplied() const { return m_alreadyApplied; }
     // The first failure of the catalogue, if any.
     const Status& status() const { return m_status; }
-    qint64 recordCount() const { return m_recordCount; }
 
 private:
     UpdateWriter(catalogue::Connection& connection, catalogue::Command recordApplied,
@@ -38,7 +37,6 @@ private:
     QByteArray m_identifier;
     bool m_alreadyApplied = false;
     Status m_status = Done{};
-    qint64 m_recordCount = 0;
 };
 
 } // namespace ondiva::update
