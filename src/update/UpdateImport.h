@@ -1,0 +1,44 @@
+#pragma once
+
+#include "UpdateReader.h"
+#include "catalogue/CatalogueError.h"
+
+#include <QString>
+
+namespace ondiva {
+class FileDialog;
+class InputFile;
+class MessageBox;
+} // namespace ondiva
+
+namespace ondiva::update {
+
+// The "Update database" command: the user picks an update file, confirms, and
+// the file's records are added to the catalogue.
+//
+// The file is read twice. The first pass checks all of it and picks its
+// encoding without touching the catalogue; only a file that passes is read again
+// and written, inside one transaction that is committed at the very end. So a
+// broken file, an update that was already applied or any failure on the way
+// leaves the catalogue exactly as it was.
+class UpdateImport {
+public:
+    UpdateImport(QString cataloguePath, FileDialog& dialog, MessageBox& messages, InputFile& input);
+
+    void run();
+
+private:
+    // Checks the whole file: the encoding to read it in, or the notice that refuses it.
+    Result<UpdateReader::Encoding> check(const QString& path);
+    // Writes the checked file; returns the notice for the user.
+    QString write(const QString& path, UpdateReader::Encoding encoding);
+    // Streams the file through the reader until the reader has read all it wants.
+    Status stream(const QString& path, UpdateReader& reader);
+
+    QString m_cataloguePath;
+    FileDialog& m_dialog;
+    MessageBox& m_messages;
+    InputFile& m_input;
+};
+
+} // namespace ondiva::update
