@@ -4,6 +4,7 @@
 #include "Statements.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 using namespace Qt::Literals::StringLiterals;
@@ -161,7 +162,28 @@ Result<Connection> Connection::open(const QString& path, Access access)
     Connection connection(std::move(db), path);
     if (Status schema = connection.checkSchema(); !schema)
         return schema.error();
+    if (writable)
+        connection.removeStaleJournal();
     return connection;
+}
+
+// An update killed at its very start can leave a journal that never got as far
+// as holding anything: SQLite ignores it, having nothing to roll back, but
+// leaves the file on disk. Once this connection holds the write lock, no other
+// program can be writing and any journal that would need rolling back has been
+// rolled back, so a journal still there is stale and can go. A busy catalogue
+// is simply left for another time.
+void Connection::removeStaleJournal()
+{
+    const QString journal = m_path + u"-journal"_s;
+    if (!QFileInfo::exists(journal))
+        return;
+    sqlite3_busy_timeout(m_db.get(), 0);
+    if (m_db.exec("begin immediate") == SQLITE_OK) {
+        QFile::remove(journal);
+        m_db.exec("commit");
+    }
+    sqlite3_busy_timeout(m_db.get(), kBusyTimeoutMs);
 }
 
 Connection::~Connection() { close(); }

@@ -75,6 +75,7 @@ public:
 private:
     Connection(sqlite::Database db, QString path) : m_db(std::move(db)), m_path(std::move(path)) {}
     Status checkSchema();
+    void removeStaleJournal();
 
     sqlite::Database m_db;
     QString m_path;
