@@ -10,9 +10,12 @@ namespace ondiva {
 
 QtFileDialog::QtFileDialog(QWidget* owner)
     : QObject(owner)
-    , m_owner(owner) {}
+    , m_owner(owner)
+{
+}
 
-QString QtFileDialog::qtNameFilters(const QString& filter) {
+QString QtFileDialog::qtNameFilters(const QString& filter)
+{
     if (!filter.contains(u'|'))
         return filter;
     const QStringList parts = filter.split(u'|');
@@ -27,7 +30,8 @@ QString QtFileDialog::qtNameFilters(const QString& filter) {
     return filters.join(u";;"_s);
 }
 
-void QtFileDialog::showOpen() {
+void QtFileDialog::showOpen()
+{
     QFileDialog dialog(m_owner);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

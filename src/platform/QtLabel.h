@@ -10,7 +10,9 @@ namespace ondiva {
 class QtLabel : public Label {
 public:
     explicit QtLabel(QLabel& label)
-        : m_label(label) {}
+        : m_label(label)
+    {
+    }
     void setCaption(const QString& caption) override { m_label.setText(caption); }
 
 private:

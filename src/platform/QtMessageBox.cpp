@@ -9,7 +9,8 @@ namespace {
 constexpr int kButtonsMask = 0x0f;
 constexpr int kIconMask = 0xf0;
 
-QMessageBox::Icon iconOf(int style) {
+QMessageBox::Icon iconOf(int style)
+{
     switch (style & kIconMask) {
     case MessageBox::IconCritical:
         return QMessageBox::Critical;
@@ -26,7 +27,8 @@ QMessageBox::Icon iconOf(int style) {
 
 } // namespace
 
-int QtMessageBox::show(const QString& text, int style, const QString& title) {
+int QtMessageBox::show(const QString& text, int style, const QString& title)
+{
     QMessageBox box(iconOf(style), title, text, QMessageBox::NoButton, m_parent);
     if ((style & kButtonsMask) == YesNo) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);

@@ -10,7 +10,9 @@ namespace ondiva {
 class QtOptionButton : public OptionButton {
 public:
     explicit QtOptionButton(const QAbstractButton& button)
-        : m_button(button) {}
+        : m_button(button)
+    {
+    }
     bool isSelected() const override { return m_button.isChecked(); }
 
 private:

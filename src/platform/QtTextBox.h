@@ -10,7 +10,9 @@ namespace ondiva {
 class QtTextBox : public TextBox {
 public:
     explicit QtTextBox(const QLineEdit& edit)
-        : m_edit(edit) {}
+        : m_edit(edit)
+    {
+    }
     QString text() const override { return m_edit.text(); }
 
 private:

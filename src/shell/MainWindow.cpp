@@ -25,7 +25,8 @@ namespace ondiva::shell {
 namespace {
 
 // The window is laid out in twips, 15 to a device-independent pixel.
-constexpr QRect twips(int left, int top, int width, int height) {
+constexpr QRect twips(int left, int top, int width, int height)
+{
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
@@ -54,7 +55,8 @@ struct PaneSpec {
     std::array<QStringView, 3> headers;
 };
 
-const std::array<PaneSpec, 4>& paneSpecs() {
+const std::array<PaneSpec, 4>& paneSpecs()
+{
     static const std::array<PaneSpec, 4> specs{{
         {search::kArticlesPane,
          "Label1",
@@ -134,7 +136,8 @@ const QColor kRuleColour(64, 64, 64);
 
 // The layout was drawn for a narrower face than DejaVu Sans. A caption that
 // would not fit its room is drawn a little condensed instead of being cut off.
-QFont fittedFont(QFont font, const QString& text, int room) {
+QFont fittedFont(QFont font, const QString& text, int room)
+{
     font.setStretch(QFont::Unstretched);
     for (int stretch = QFont::Unstretched;
          stretch > QFont::ExtraCondensed && QFontMetrics(font).horizontalAdvance(text) > room; --stretch) {
@@ -143,13 +146,15 @@ QFont fittedFont(QFont font, const QString& text, int room) {
     return font;
 }
 
-void fitCaption(QLabel& label) {
+void fitCaption(QLabel& label)
+{
     label.setFont(fittedFont(label.font(), label.text(), label.contentsRect().width()));
 }
 
 // An option's rectangle may reach under its right-hand neighbour; its caption
 // has to end before the neighbour's indicator.
-void fitCaption(QRadioButton& option, int visibleWidth) {
+void fitCaption(QRadioButton& option, int visibleWidth)
+{
     constexpr int kGap = 4;
     const QStyle* style = option.style();
     const int textLeft = style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, &option) +
@@ -159,7 +164,8 @@ void fitCaption(QRadioButton& option, int visibleWidth) {
     option.setFont(fittedFont(option.font(), caption, visibleWidth - textLeft - kGap));
 }
 
-void fillBackground(QWidget& widget, QPalette::ColorRole role, const QColor& colour) {
+void fillBackground(QWidget& widget, QPalette::ColorRole role, const QColor& colour)
+{
     QPalette palette = widget.palette();
     palette.setColor(role, colour);
     widget.setPalette(palette);
@@ -173,7 +179,8 @@ MainWindow::MainWindow(QString cataloguePath, MessageBox& messages, FileDialog* 
     , m_messages(messages)
     , m_cd1(new QtFileDialog(this))
     , m_fileDialog(fileDialog ? fileDialog : m_cd1)
-    , m_search(m_cataloguePath, m_messages, kTitle.toString()) {
+    , m_search(m_cataloguePath, m_messages, kTitle.toString())
+{
     setObjectName(u"Form1"_s);
     setWindowTitle(kTitle.toString());
     setWindowIcon(windowIcon());
@@ -192,7 +199,8 @@ MainWindow::MainWindow(QString cataloguePath, MessageBox& messages, FileDialog* 
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::buildMenu() {
+void MainWindow::buildMenu()
+{
     QMenu* file = menuBar()->addMenu(u"&File"_s);
     file->setObjectName(u"MenuFile"_s);
     QAction* update = file->addAction(u"&Update database"_s);
@@ -203,7 +211,8 @@ void MainWindow::buildMenu() {
     connect(exit, &QAction::triggered, this, &MainWindow::close);
 }
 
-void MainWindow::buildClientArea() {
+void MainWindow::buildClientArea()
+{
     // Every control sits at a fixed place on the client area; a resize shows
     // empty space or cuts the panes off, nothing moves.
     auto* client = new QWidget(this);
@@ -282,7 +291,8 @@ void MainWindow::buildClientArea() {
         setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
 }
 
-void MainWindow::startUp() {
+void MainWindow::startUp()
+{
     m_panes[0].caption->setText(u"Cerca un articolo per..."_s);
     m_panes[1].caption->setText(u"Cerca un software Win per..."_s);
     m_panes[2].caption->setText(u"Cerca un software Mac per..."_s);
@@ -313,7 +323,8 @@ void MainWindow::startUp() {
     m_tabulaz = '\t';
 }
 
-void MainWindow::fitOptionCaptions() {
+void MainWindow::fitOptionCaptions()
+{
     for (const Pane& pane : m_panes) {
         for (int i = 0; i < pane.definition->optionCount; ++i) {
             OptionRadio& option = *pane.options[size_t(i)];
@@ -324,7 +335,8 @@ void MainWindow::fitOptionCaptions() {
     }
 }
 
-void MainWindow::runSearch(const Pane& pane) {
+void MainWindow::runSearch(const Pane& pane)
+{
     QtTextBox searchBox(*pane.searchBox);
     QtLabel count(*pane.count);
     std::array<std::optional<QtOptionButton>, 3> options;

@@ -3,7 +3,8 @@
 namespace ondiva::shell {
 
 // Skips the button's own handler, the one that moves the tab stops.
-void OptionRadio::focusInEvent(QFocusEvent* event) {
+void OptionRadio::focusInEvent(QFocusEvent* event)
+{
     QWidget::focusInEvent(event);
 }
 

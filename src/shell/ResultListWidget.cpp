@@ -23,7 +23,8 @@ ResultListWidget::ResultListWidget(const QString& subject,
     : QWidget(parent)
     , m_model(headers)
     , m_title(u"Risultati della ricerca \"%1\""_s.arg(subject))
-    , m_view() {
+    , m_view()
+{
     m_title.setObjectName(u"title"_s);
     m_title.setAlignment(Qt::AlignCenter);
     m_title.setFrameShape(QFrame::Panel);
@@ -69,22 +70,26 @@ ResultListWidget::ResultListWidget(const QString& subject,
     layout->addWidget(&m_view, 1);
 }
 
-void ResultListWidget::clear() {
+void ResultListWidget::clear()
+{
     m_model.clear();
     m_view.horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
-void ResultListWidget::addRow(QUtf8StringView row) {
+void ResultListWidget::addRow(QUtf8StringView row)
+{
     m_model.appendRow(row);
 }
 
-qsizetype ResultListWidget::count() const {
+qsizetype ResultListWidget::count() const
+{
     // Whoever asks for the count is about to show it: the rows appear together with it.
     m_model.flushPending();
     return m_model.storedRows();
 }
 
-QString ResultListWidget::selectedText() const {
+QString ResultListWidget::selectedText() const
+{
     QList<int> rows;
     const QItemSelection selection = m_view.selectionModel()->selection();
     for (const QItemSelectionRange& range : selection) {
@@ -97,12 +102,14 @@ QString ResultListWidget::selectedText() const {
     return m_model.rowsText(rows);
 }
 
-void ResultListWidget::copySelection() const {
+void ResultListWidget::copySelection() const
+{
     if (m_view.selectionModel()->hasSelection())
         QApplication::clipboard()->setText(selectedText());
 }
 
-bool ResultListWidget::eventFilter(QObject* watched, QEvent* event) {
+bool ResultListWidget::eventFilter(QObject* watched, QEvent* event)
+{
     if (watched == &m_view && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
         copySelection();
@@ -113,7 +120,8 @@ bool ResultListWidget::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void ResultListWidget::fitColumns() {
+void ResultListWidget::fitColumns()
+{
     const int width = m_view.viewport()->width();
     if (width == m_fittedWidth)
         return;

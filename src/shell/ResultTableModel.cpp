@@ -13,7 +13,8 @@ namespace {
 constexpr char kTab = '\t';
 
 // The piece of a row shown in a column; the last column keeps the rest of the row.
-QUtf8StringView piece(QUtf8StringView row, int column) {
+QUtf8StringView piece(QUtf8StringView row, int column)
+{
     const char* begin = row.data();
     const char* const end = begin + row.size();
     for (int i = 0; i < column; ++i) {
@@ -28,12 +29,14 @@ QUtf8StringView piece(QUtf8StringView row, int column) {
     return QUtf8StringView(begin, tab ? static_cast<const char*>(tab) : end);
 }
 
-bool isNumber(QUtf8StringView text) {
+bool isNumber(QUtf8StringView text)
+{
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Numbers (issue numbers) compare by value, everything else as text without regard to case.
-int compareCells(QUtf8StringView a, QUtf8StringView b) {
+int compareCells(QUtf8StringView a, QUtf8StringView b)
+{
     if (isNumber(a) && isNumber(b)) {
         while (a.size() > 1 && a.front() == '0')
             a = a.sliced(1);
@@ -50,23 +53,29 @@ int compareCells(QUtf8StringView a, QUtf8StringView b) {
 
 ResultTableModel::ResultTableModel(const std::array<QString, kColumns>& headers, QObject* parent)
     : QAbstractTableModel(parent)
-    , m_headers(headers) {}
+    , m_headers(headers)
+{
+}
 
-int ResultTableModel::rowCount(const QModelIndex& parent) const {
+int ResultTableModel::rowCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : m_shownRows;
 }
 
-int ResultTableModel::columnCount(const QModelIndex& parent) const {
+int ResultTableModel::columnCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : kColumns;
 }
 
-QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
+QVariant ResultTableModel::data(const QModelIndex& index, int role) const
+{
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     return cellText(index.row(), index.column());
 }
 
-QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
@@ -74,19 +83,22 @@ QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, 
     return section + 1;
 }
 
-QUtf8StringView ResultTableModel::storedRowText(qsizetype stored) const {
+QUtf8StringView ResultTableModel::storedRowText(qsizetype stored) const
+{
     const quint32 begin = stored == 0 ? 0 : m_ends[size_t(stored - 1)];
     return QUtf8StringView(m_text.constData() + begin, m_ends[size_t(stored)] - begin);
 }
 
-QString ResultTableModel::cellText(int row, int column) const {
+QString ResultTableModel::cellText(int row, int column) const
+{
     QString text = piece(storedRowText(storedIndex(row)), column).toString();
     if (column == kColumns - 1)
         text.replace(u'\t', u' ');
     return text;
 }
 
-QString ResultTableModel::rowsText(QList<int> rows) const {
+QString ResultTableModel::rowsText(QList<int> rows) const
+{
     std::sort(rows.begin(), rows.end());
     QString text;
     for (int row : rows) {
@@ -101,7 +113,8 @@ QString ResultTableModel::rowsText(QList<int> rows) const {
     return text;
 }
 
-void ResultTableModel::appendRow(QUtf8StringView row) {
+void ResultTableModel::appendRow(QUtf8StringView row)
+{
     // Offsets are 32-bit to keep the index small; a result beyond 4 GiB of text is cut there.
     if (quint64(m_text.size()) + quint64(row.size()) > std::numeric_limits<quint32>::max() ||
         m_ends.size() >= size_t(std::numeric_limits<int>::max())) {
@@ -116,7 +129,8 @@ void ResultTableModel::appendRow(QUtf8StringView row) {
     }
 }
 
-void ResultTableModel::flushPending() {
+void ResultTableModel::flushPending()
+{
     m_flushQueued = false;
     const int stored = int(m_ends.size());
     if (stored == m_shownRows)
@@ -136,7 +150,8 @@ void ResultTableModel::flushPending() {
     endInsertRows();
 }
 
-void ResultTableModel::clear() {
+void ResultTableModel::clear()
+{
     beginResetModel();
     // Release the memory of a large result instead of keeping it for the next search.
     m_text = QByteArray();
@@ -146,7 +161,8 @@ void ResultTableModel::clear() {
     endResetModel();
 }
 
-void ResultTableModel::sort(int column, Qt::SortOrder order) {
+void ResultTableModel::sort(int column, Qt::SortOrder order)
+{
     if (column >= kColumns)
         return;
     flushPending();

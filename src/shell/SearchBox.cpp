@@ -4,7 +4,8 @@
 
 namespace ondiva::shell {
 
-void SearchBox::keyPressEvent(QKeyEvent* event) {
+void SearchBox::keyPressEvent(QKeyEvent* event)
+{
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();
         emit enterPressed();

@@ -6,7 +6,8 @@
 namespace ondiva::shell {
 namespace {
 
-QPixmap drawIcon(int size) {
+QPixmap drawIcon(int size)
+{
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -35,7 +36,8 @@ QPixmap drawIcon(int size) {
 
 } // namespace
 
-QIcon windowIcon() {
+QIcon windowIcon()
+{
     QIcon icon;
     icon.addPixmap(drawIcon(32));
     icon.addPixmap(drawIcon(16));

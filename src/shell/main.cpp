@@ -5,7 +5,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QApplication app(argc, argv);
     // The catalogue lives beside the program, whatever the current directory.
     const QString catalogue = QCoreApplication::applicationDirPath() + u"/qx.mdb"_s;
