@@ -126,14 +126,16 @@ void ResultListWidget::fitColumns()
     if (width == m_fittedWidth)
         return;
     m_fittedWidth = width;
+    // Each edge rounded from its exact place, so no column is off by more than a pixel.
     QHeaderView* header = m_view.horizontalHeader();
-    int used = 0;
-    for (int column = 0; column < ResultTableModel::kColumns - 1; ++column) {
-        const int size = width * kColumnShares[size_t(column)] / kShareTotal;
-        header->resizeSection(column, size);
-        used += size;
+    int shares = 0;
+    int left = 0;
+    for (int column = 0; column < ResultTableModel::kColumns; ++column) {
+        shares += kColumnShares[size_t(column)];
+        const int right = (width * shares + kShareTotal / 2) / kShareTotal;
+        header->resizeSection(column, right - left);
+        left = right;
     }
-    header->resizeSection(ResultTableModel::kColumns - 1, width - used);
 }
 
 } // namespace ondiva::shell

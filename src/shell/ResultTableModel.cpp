@@ -34,10 +34,14 @@ bool isNumber(QUtf8StringView text)
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Numbers (issue numbers) compare by value, everything else as text without regard to case.
+// Empty cells come first, then numbers (issue numbers) by value, then texts
+// without regard to case. Ranking the kinds keeps the order consistent.
 int compareCells(QUtf8StringView a, QUtf8StringView b)
 {
-    if (isNumber(a) && isNumber(b)) {
+    const auto rank = [](QUtf8StringView text) { return text.isEmpty() ? 0 : isNumber(text) ? 1 : 2; };
+    if (const int ranks = rank(a) - rank(b); ranks != 0)
+        return ranks;
+    if (isNumber(a)) {
         while (a.size() > 1 && a.front() == '0')
             a = a.sliced(1);
         while (b.size() > 1 && b.front() == '0')
