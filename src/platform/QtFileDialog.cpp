@@ -22,7 +22,11 @@ QString QtFileDialog::qtNameFilters(const QString& filter)
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts).join(u' ');
-        filters << u"%1 (%2)"_s.arg(parts[i].trimmed(), patterns.trimmed());
+        // A description that already shows its patterns in brackets gets them only once.
+        QString description = parts[i].trimmed();
+        if (description.endsWith(u')') && description.contains(u'('))
+            description = description.left(description.lastIndexOf(u'(')).trimmed();
+        filters << u"%1 (%2)"_s.arg(description, patterns.trimmed());
     }
     // A description left without its pattern.
     if (parts.size() % 2 == 1 && !parts.last().trimmed().isEmpty())
