@@ -44,6 +44,7 @@ private slots:
     void announcesAtNextEventLoopTurn();
     void sorts_data();
     void sorts();
+    void sortsAccentedTextsIgnoringCase();
     void sortKeepsPersistentIndexesOnTheirRows();
     void clearShowsDatabaseOrderAgain();
     void rowsTextInViewOrder();
@@ -146,6 +147,15 @@ void TestResultTableModel::sorts()
     // Every cell moves with its row.
     for (int row = 0; row < model.rowCount(); ++row)
         QVERIFY(kRows.contains(model.rowsText({row})));
+}
+
+void TestResultTableModel::sortsAccentedTextsIgnoringCase()
+{
+    ResultTableModel model(kHeaders);
+    append(model, {u"percorso\t\t"_s, u"PERCHÉ B\t\t"_s, u"perché\t\t"_s, u"Perche\t\t"_s, u"Èra\t\t"_s, u"era\t\t"_s});
+    model.sort(0, Qt::AscendingOrder);
+    QCOMPARE(::column(model, 0),
+             (QStringList{u"era"_s, u"Perche"_s, u"perché"_s, u"PERCHÉ B"_s, u"percorso"_s, u"Èra"_s}));
 }
 
 void TestResultTableModel::sortKeepsPersistentIndexesOnTheirRows()

@@ -34,6 +34,23 @@ bool isNumber(QUtf8StringView text)
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Texts without regard to case. ASCII, the common case, is compared here
+// byte by byte; from the first other character on Qt's comparison takes over.
+int compareText(QUtf8StringView a, QUtf8StringView b)
+{
+    const auto lower = [](uchar c) { return c >= 'A' && c <= 'Z' ? uchar(c + ('a' - 'A')) : c; };
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const auto x = uchar(a[i]);
+        const auto y = uchar(b[i]);
+        if (x >= 0x80 || y >= 0x80)
+            return QtPrivate::compareStrings(a.sliced(i), b.sliced(i), Qt::CaseInsensitive);
+        if (lower(x) != lower(y))
+            return lower(x) < lower(y) ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
 // Empty cells come first, then numbers (issue numbers) by value, then texts
 // without regard to case. Ranking the kinds keeps the order consistent.
 int compareCells(QUtf8StringView a, QUtf8StringView b)
@@ -50,7 +67,7 @@ int compareCells(QUtf8StringView a, QUtf8StringView b)
             return a.size() < b.size() ? -1 : 1;
         return std::memcmp(a.data(), b.data(), size_t(a.size()));
     }
-    return QtPrivate::compareStrings(a, b, Qt::CaseInsensitive);
+    return compareText(a, b);
 }
 
 } // namespace
@@ -183,11 +200,16 @@ void ResultTableModel::sort(int column, Qt::SortOrder order)
     if (column < 0) {
         std::vector<quint32>().swap(m_order);
     } else {
+        // Each cell is found once, not at every comparison.
+        std::vector<QUtf8StringView> cells;
+        cells.reserve(size_t(m_shownRows));
+        for (qsizetype stored = 0; stored < m_shownRows; ++stored)
+            cells.push_back(piece(storedRowText(stored), column));
         std::vector<quint32> sorted(static_cast<size_t>(m_shownRows));
         std::iota(sorted.begin(), sorted.end(), 0U);
         // Stable, so that equal cells keep the database order in either direction.
-        std::stable_sort(sorted.begin(), sorted.end(), [this, column, order](quint32 a, quint32 b) {
-            const int c = compareCells(piece(storedRowText(a), column), piece(storedRowText(b), column));
+        std::stable_sort(sorted.begin(), sorted.end(), [&cells, order](quint32 a, quint32 b) {
+            const int c = compareCells(cells[a], cells[b]);
             return order == Qt::AscendingOrder ? c < 0 : c > 0;
         });
         m_order = std::move(sorted);
