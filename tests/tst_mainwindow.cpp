@@ -77,8 +77,6 @@ private slots:
     void tabOrder();
     void geometry_data();
     void geometry();
-    void paneColours_data();
-    void paneColours();
     void listTitlesAndHeaders_data();
     void listTitlesAndHeaders();
     void groovesRowLeavesThirdColumnEmpty();
@@ -361,37 +359,6 @@ void TestMainWindow::geometry()
     QCOMPARE(widget->geometry(), expected);
 }
 
-void TestMainWindow::paneColours_data()
-{
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("count");
-    QTest::addColumn<QString>("list");
-    QTest::addColumn<QColor>("colour");
-    QTest::newRow("articles") << u"InputText"_s << u"Label4"_s << u"List1"_s << QColor(192, 255, 255);
-    QTest::newRow("windows") << u"Text1"_s << u"Label5"_s << u"List2"_s << QColor(255, 255, 192);
-    QTest::newRow("mac") << u"Text2"_s << u"Label6"_s << u"List3"_s << QColor(192, 255, 192);
-    QTest::newRow("grooves") << u"Text3"_s << u"Label10"_s << u"List4"_s << QColor(255, 192, 192);
-}
-
-void TestMainWindow::paneColours()
-{
-    QFETCH(QString, box);
-    QFETCH(QString, count);
-    QFETCH(QString, list);
-    QFETCH(QColor, colour);
-    auto* searchBox = control<QLineEdit>(box);
-    QCOMPARE(searchBox->palette().color(QPalette::Base), colour);
-    QCOMPARE(searchBox->font().weight(), QFont::Bold);
-    QCOMPARE(searchBox->font().family(), u"DejaVu Sans"_s);
-    QCOMPARE(searchBox->font().pointSizeF(), 8.25);
-    auto* countLabel = control<QLabel>(count);
-    QVERIFY(countLabel->autoFillBackground());
-    QCOMPARE(countLabel->palette().color(QPalette::Window), colour);
-    auto* results = control<ResultListWidget>(list);
-    QCOMPARE(results->view().palette().color(QPalette::Base), colour);
-    QCOMPARE(results->view().font().weight(), QFont::Normal);
-}
-
 void TestMainWindow::listTitlesAndHeaders_data()
 {
     QTest::addColumn<QString>("list");
@@ -474,12 +441,7 @@ void TestMainWindow::servicesForUpdate()
 {
     QCOMPARE(&m_window->fileDialog(), &m_fileDialog);
     QCOMPARE(&m_window->messageBox(), &m_messages);
-    QCOMPARE(m_window->cataloguePath(), m_catalogue->path());
-    // The window's own dialog is there all the same, untouched until used.
-    auto* own = dynamic_cast<FileDialog*>(m_window->findChild<QObject*>(u"CD1"_s));
-    QVERIFY(own);
-    QCOMPARE(own->fileName(), QString());
-
+    // Without a dialog given, the window's own CD1 is used.
     fakes::FakeMessageBox messages;
     MainWindow plain(m_catalogue->path(), messages);
     QCOMPARE(&plain.fileDialog(), dynamic_cast<FileDialog*>(plain.findChild<QObject*>(u"CD1"_s)));

@@ -46,7 +46,7 @@ public:
     char tabulaz() const { return m_tabulaz; }
 
 public slots:
-    // File > Update database.
+    // File > Update database. Does nothing yet: the update command is still to come.
     void runUpdate();
 
 private:
