@@ -32,17 +32,17 @@ constexpr QRect twips(int left, int top, int width, int height)
 
 constexpr QSize kClientSize(10245 / 15, 8295 / 15);
 
-struct OptionSpec {
+struct OptionLayout {
     QRect geometry;
     int tabIndex;
     QStringView caption; // before start-up sets the captions with access letters
 };
 
-struct PaneSpec {
+struct PaneLayout {
     const search::PaneDefinition& definition;
     const char* captionLabel;
     QRect caption;
-    std::array<OptionSpec, 3> options;
+    std::array<OptionLayout, 3> options;
     QRect searchBox;
     int searchTab;
     const char* occurrencesLabel;
@@ -55,9 +55,9 @@ struct PaneSpec {
     std::array<QStringView, 3> headers;
 };
 
-const std::array<PaneSpec, 4>& paneSpecs()
+const std::array<PaneLayout, 4>& paneLayouts()
 {
-    static const std::array<PaneSpec, 4> specs{{
+    static const std::array<PaneLayout, 4> layouts{{
         {search::kArticlesPane,
          "Label1",
          twips(120, 120, 1815, 315),
@@ -121,15 +121,15 @@ const std::array<PaneSpec, 4>& paneSpecs()
          u"Grooves",
          {u"Titolo", u"Rivista", u"Rivista"}},
     }};
-    return specs;
+    return layouts;
 }
 
 // The horizontal rules above each pane.
-struct RuleSpec {
+struct RuleLayout {
     const char* name;
     int top; // twips
 };
-constexpr std::array<RuleSpec, 4> kRules{{{"Line4", 0}, {"Line1", 2040}, {"Line2", 4080}, {"Line3", 6180}}};
+constexpr std::array<RuleLayout, 4> kRules{{{"Line4", 0}, {"Line1", 2040}, {"Line2", 4080}, {"Line3", 6180}}};
 constexpr QRect kRuleSpan = twips(120, 0, 10140 - 120, 0);
 constexpr int kRuleThickness = 3;
 const QColor kRuleColour(64, 64, 64);
@@ -225,7 +225,7 @@ void MainWindow::buildClientArea()
     bold.setWeight(QFont::Bold);
     setCentralWidget(client);
 
-    for (const RuleSpec& rule : kRules) {
+    for (const RuleLayout& rule : kRules) {
         auto* line = new QFrame(client);
         line->setObjectName(QLatin1StringView(rule.name));
         line->setFrameShape(QFrame::NoFrame);
@@ -235,18 +235,18 @@ void MainWindow::buildClientArea()
     }
 
     std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (size_t p = 0; p < paneSpecs().size(); ++p) {
-        const PaneSpec& spec = paneSpecs()[p];
-        const search::PaneDefinition& definition = spec.definition;
+    for (size_t p = 0; p < paneLayouts().size(); ++p) {
+        const PaneLayout& layout = paneLayouts()[p];
+        const search::PaneDefinition& definition = layout.definition;
         Pane& pane = m_panes[p];
         pane.definition = &definition;
 
         pane.caption = new QLabel(client);
-        pane.caption->setObjectName(QLatin1StringView(spec.captionLabel));
-        pane.caption->setGeometry(spec.caption);
+        pane.caption->setObjectName(QLatin1StringView(layout.captionLabel));
+        pane.caption->setGeometry(layout.caption);
 
         for (int i = 0; i < definition.optionCount; ++i) {
-            const OptionSpec& option = spec.options[size_t(i)];
+            const OptionLayout& option = layout.options[size_t(i)];
             auto* button = new OptionRadio(option.caption.toString(), client);
             button->setObjectName(u"%1_%2"_s.arg(QLatin1StringView(definition.optionGroup)).arg(i));
             button->setGeometry(option.geometry);
@@ -256,32 +256,32 @@ void MainWindow::buildClientArea()
 
         pane.searchBox = new SearchBox(client);
         pane.searchBox->setObjectName(QLatin1StringView(definition.searchBox));
-        pane.searchBox->setGeometry(spec.searchBox);
+        pane.searchBox->setGeometry(layout.searchBox);
         pane.searchBox->setFont(bold);
-        fillBackground(*pane.searchBox, QPalette::Base, spec.colour);
-        tabOrder.emplace_back(spec.searchTab, pane.searchBox);
+        fillBackground(*pane.searchBox, QPalette::Base, layout.colour);
+        tabOrder.emplace_back(layout.searchTab, pane.searchBox);
 
         auto* occurrences = new QLabel(u"ricorrenze:"_s, client);
-        occurrences->setObjectName(QLatin1StringView(spec.occurrencesLabel));
-        occurrences->setGeometry(spec.occurrences);
+        occurrences->setObjectName(QLatin1StringView(layout.occurrencesLabel));
+        occurrences->setGeometry(layout.occurrences);
         fitCaption(*occurrences);
 
         pane.count = new QLabel(client);
         pane.count->setObjectName(QLatin1StringView(definition.countLabel));
-        pane.count->setGeometry(spec.count);
+        pane.count->setGeometry(layout.count);
         pane.count->setFrameStyle(QFrame::Box | QFrame::Plain);
         pane.count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         pane.count->setMargin(2);
         pane.count->setAutoFillBackground(true);
-        fillBackground(*pane.count, QPalette::Window, spec.colour);
+        fillBackground(*pane.count, QPalette::Window, layout.colour);
 
         std::array<QString, ResultTableModel::kColumns> headers;
-        std::transform(spec.headers.begin(), spec.headers.end(), headers.begin(),
+        std::transform(layout.headers.begin(), layout.headers.end(), headers.begin(),
                        [](QStringView header) { return header.toString(); });
-        pane.list = new ResultListWidget(spec.subject.toString(), headers, spec.colour, client);
+        pane.list = new ResultListWidget(layout.subject.toString(), headers, layout.colour, client);
         pane.list->setObjectName(QLatin1StringView(definition.resultList));
-        pane.list->setGeometry(spec.list);
-        tabOrder.emplace_back(spec.listTab, &pane.list->view());
+        pane.list->setGeometry(layout.list);
+        tabOrder.emplace_back(layout.listTab, &pane.list->view());
 
         connect(pane.searchBox, &SearchBox::enterPressed, this, [this, p] { runSearch(m_panes[p]); });
     }
