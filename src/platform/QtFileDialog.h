@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/FileDialog.h"
+
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+namespace ondiva {
+
+// The open-file dialog as a non-visual object owned by a window: it keeps the
+// filter and file name between uses and shows a QFileDialog on showOpen().
+class QtFileDialog : public QObject, public FileDialog {
+    Q_OBJECT
+
+public:
+    explicit QtFileDialog(QWidget* owner);
+
+    void setFilter(const QString& filter) override { m_filter = filter; }
+    void setFileName(const QString& fileName) override { m_fileName = fileName; }
+    void showOpen() override;
+    QString fileName() const override { return m_fileName; }
+
+    // A filter written as "Description|pattern[;pattern]|..." in the Qt form
+    // "Description (pattern [pattern]);;...". A filter without '|' is kept as it is.
+    static QString qtNameFilters(const QString& filter);
+
+private:
+    QWidget* m_owner;
+    QString m_filter;
+    QString m_fileName;
+};
+
+} // namespace ondiva

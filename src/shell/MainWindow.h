@@ -1,0 +1,77 @@
+#pragma once
+
+#include "search/PaneSearch.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringView>
+#include <array>
+
+class QLabel;
+
+namespace ondiva {
+class FileDialog;
+class MessageBox;
+class QtFileDialog;
+} // namespace ondiva
+
+namespace ondiva::shell {
+
+class OptionRadio;
+class ResultListWidget;
+class SearchBox;
+
+// The program's only window, Form1: four search panes (articles, Windows
+// software, Macintosh software, grooves) stacked top to bottom, each with its
+// options, search box, count and result list. Enter in a search box searches
+// that pane. The eleven options form one exclusive set across all panes.
+//
+// The services the commands use come from outside, so that tests can pass
+// fakes: the catalogue path, the message box, and the open-file dialog (the
+// window's own CD1 unless another one is given).
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr QStringView kTitle = u"Ondiva Magazine Database Search Engine 1.0";
+
+    MainWindow(QString cataloguePath, MessageBox& messages, FileDialog* fileDialog = nullptr,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const QString& cataloguePath() const { return m_cataloguePath; }
+    MessageBox& messageBox() const { return m_messages; }
+    FileDialog& fileDialog() const { return *m_fileDialog; }
+    // The separator the searches put between a row's columns (Tabulaz).
+    char tabulaz() const { return m_tabulaz; }
+
+public slots:
+    // File > Update database. Does nothing yet: the update command is still to come.
+    void runUpdate();
+
+private:
+    struct Pane {
+        const search::PaneDefinition* definition = nullptr;
+        QLabel* caption = nullptr;
+        std::array<OptionRadio*, 3> options{};
+        SearchBox* searchBox = nullptr;
+        QLabel* count = nullptr;
+        ResultListWidget* list = nullptr;
+    };
+
+    void buildMenu();
+    void buildClientArea();
+    void startUp();
+    void fitOptionCaptions();
+    void runSearch(const Pane& pane);
+
+    QString m_cataloguePath;
+    MessageBox& m_messages;
+    QtFileDialog* m_cd1;
+    FileDialog* m_fileDialog;
+    search::PaneSearch m_search;
+    std::array<Pane, 4> m_panes;
+    char m_tabulaz = 0;
+};
+
+} // namespace ondiva::shell

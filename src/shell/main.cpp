@@ -1,0 +1,18 @@
+#include "platform/QtMessageBox.h"
+#include "shell/MainWindow.h"
+
+#include <QApplication>
+
+using namespace Qt::Literals::StringLiterals;
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    // The catalogue lives beside the program, whatever the current directory.
+    const QString catalogue = QCoreApplication::applicationDirPath() + u"/qx.mdb"_s;
+    ondiva::QtMessageBox messages;
+    ondiva::shell::MainWindow window(catalogue, messages);
+    messages.setParentWidget(&window);
+    window.show();
+    return app.exec();
+}
