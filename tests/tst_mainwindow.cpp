@@ -83,6 +83,7 @@ private slots:
     void failingSearchShowsNotice();
     void menuAndExit();
     void servicesForUpdate();
+    void updateFromTheMenu();
 
 private:
     template <typename T>
@@ -445,6 +446,36 @@ void TestMainWindow::servicesForUpdate()
     fakes::FakeMessageBox messages;
     MainWindow plain(m_catalogue->path(), messages);
     QCOMPARE(&plain.fileDialog(), dynamic_cast<FileDialog*>(plain.findChild<QObject*>(u"CD1"_s)));
+}
+
+void TestMainWindow::updateFromTheMenu()
+{
+    // A search shown before the update stays as it was: the import leaves the panes alone.
+    showWindow();
+    auto* articles = control<QLineEdit>(u"InputText"_s);
+    QTest::keyClicks(articles, u"riverbero"_s);
+    QTest::keyClick(articles, Qt::Key_Return);
+    const QString countBefore = control<QLabel>(u"Label4"_s)->text();
+
+    m_fileDialog.chosen = QStringLiteral(ONDIVA_SOURCE_DIR "/examples/aggiornamento-n62.txt");
+    m_messages.answers = {MessageBox::AnswerYes};
+    control<QAction>(u"Update"_s)->trigger();
+
+    QCOMPARE(m_fileDialog.filter, u"*.txt"_s);
+    QCOMPARE(m_messages.shown.size(), 2);
+    QCOMPARE(m_messages.shown[0].text, u"Sei sicuro di voler aggiornare il database di Ondiva Magazine?"_s);
+    QCOMPARE(m_messages.shown[1].text, u"Il database di Ondiva Magazine è stato aggiornato con successo!"_s);
+    QCOMPARE(m_messages.shown[1].title, u"Ondiva Magazine Database Update"_s);
+    QCOMPARE(control<QLabel>(u"Label4"_s)->text(), countBefore);
+
+    // The new rows, written in Windows-1252, are found with their accents and apostrophes.
+    articles->setText(u"L’ETÀ D’ORO"_s); // key clicks type ASCII only
+    QTest::keyClick(articles, Qt::Key_Return);
+    auto* list = control<ResultListWidget>(u"List1"_s);
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->model().index(0, 0).data().toString(), u"L’età d’oro dei sintetizzatori"_s);
+    QCOMPARE(list->model().index(0, 1).data().toString(), u"Chiara Ricci"_s);
+    QCOMPARE(m_messages.shown.size(), 2);
 }
 
 QTEST_MAIN(TestMainWindow)

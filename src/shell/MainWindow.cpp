@@ -5,9 +5,11 @@
 #include "SearchBox.h"
 #include "WindowIcon.h"
 #include "platform/QtFileDialog.h"
+#include "platform/QtInputFile.h"
 #include "platform/QtLabel.h"
 #include "platform/QtOptionButton.h"
 #include "platform/QtTextBox.h"
+#include "update/UpdateImport.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -346,6 +348,10 @@ void MainWindow::runSearch(const Pane& pane)
     m_search.run(*pane.definition, view, m_tabulaz);
 }
 
-void MainWindow::runUpdate() {}
+void MainWindow::runUpdate()
+{
+    QtInputFile input;
+    update::UpdateImport(m_cataloguePath, *m_fileDialog, m_messages, input).run();
+}
 
 } // namespace ondiva::shell
