@@ -9,27 +9,63 @@
 namespace ondiva::bench {
 namespace {
 
-constexpr std::array<std::string_view, 40> kWords{
-    "arte",     "campionamento", "sequencer", "analogico", "riverbero", "voce",      "batteria", "ritmo",
-    "città",    "perché",        "più",       "virtù",     "qualità",   "attività",  "università", "libertà",
-    "l'eco",    "dell'orecchio", "sull'arrangiamento", "d'effetto", "mixer", "pedale", "chitarra", "basso",
-    "sintesi",  "filtro",        "inviluppo", "oscillatore", "nota",   "accordo",   "scala",    "tempo",
-    "studio",   "registrazione", "mastering", "compressore", "delay", "flanger",   "loop",     "groove"};
+constexpr std::array<std::string_view, 40> kWords{"arte",
+                                                  "campionamento",
+                                                  "sequencer",
+                                                  "analogico",
+                                                  "riverbero",
+                                                  "voce",
+                                                  "batteria",
+                                                  "ritmo",
+                                                  "città",
+                                                  "perché",
+                                                  "più",
+                                                  "virtù",
+                                                  "qualità",
+                                                  "attività",
+                                                  "università",
+                                                  "libertà",
+                                                  "l'eco",
+                                                  "dell'orecchio",
+                                                  "sull'arrangiamento",
+                                                  "d'effetto",
+                                                  "mixer",
+                                                  "pedale",
+                                                  "chitarra",
+                                                  "basso",
+                                                  "sintesi",
+                                                  "filtro",
+                                                  "inviluppo",
+                                                  "oscillatore",
+                                                  "nota",
+                                                  "accordo",
+                                                  "scala",
+                                                  "tempo",
+                                                  "studio",
+                                                  "registrazione",
+                                                  "mastering",
+                                                  "compressore",
+                                                  "delay",
+                                                  "flanger",
+                                                  "loop",
+                                                  "groove"};
 constexpr std::array<std::string_view, 10> kJoin{"del", "e", "per", "nel", "con", "sul", "il", "la", "di", "tra"};
-constexpr std::array<std::string_view, 16> kFirst{"Marco", "Giulia", "Luca", "Francesca", "Nicolò", "Elena",
-                                                  "Andrea", "Chiara", "Paolo", "Sara", "Davide", "Federica",
+constexpr std::array<std::string_view, 16> kFirst{"Marco",  "Giulia",  "Luca",    "Francesca", "Nicolò", "Elena",
+                                                  "Andrea", "Chiara",  "Paolo",   "Sara",      "Davide", "Federica",
                                                   "Matteo", "Alessia", "Stefano", "Ilaria"};
-constexpr std::array<std::string_view, 16> kLast{"Rossi", "D'Angelo", "Bianchi", "Esposito", "Ferrari", "Romano",
-                                                 "Colombo", "Ricci", "Marino", "Greco", "Bruno", "Gallo",
-                                                 "Conti", "De Luca", "Mancini", "Costa"};
-constexpr std::array<std::string_view, 12> kTypes{"Shareware", "Freeware", "Demo", "Utility", "Editor audio",
-                                                  "Sequencer", "Plug-in", "Sintetizzatore", "Gioco", "Driver",
-                                                  "Campionatore", "Didattica"};
+constexpr std::array<std::string_view, 16> kLast{"Rossi",   "D'Angelo", "Bianchi", "Esposito", "Ferrari", "Romano",
+                                                 "Colombo", "Ricci",    "Marino",  "Greco",    "Bruno",   "Gallo",
+                                                 "Conti",   "De Luca",  "Mancini", "Costa"};
+constexpr std::array<std::string_view, 12> kTypes{"Shareware",    "Freeware",  "Demo",         "Utility",
+                                                  "Editor audio", "Sequencer", "Plug-in",      "Sintetizzatore",
+                                                  "Gioco",        "Driver",    "Campionatore", "Didattica"};
 constexpr std::array<std::string_view, 4> kCaffe{"caffè", "Caffè", "CAFFÈ", "CaFfÈ"};
 
 } // namespace
 
-CatalogueGenerator::CatalogueGenerator(std::uint64_t seed) : m_state(seed ? seed : 1) {}
+CatalogueGenerator::CatalogueGenerator(std::uint64_t seed)
+    : m_state(seed ? seed : 1)
+{}
 
 // xorshift64*: small, fast and the same on every platform.
 std::uint64_t CatalogueGenerator::next()
@@ -71,8 +107,8 @@ void CatalogueGenerator::generate(std::size_t rowsPerTable, const std::function<
             record.fields[0] = title();
             switch (kind) {
             case Kind::Article:
-                record.fields[1] = std::string(kFirst[below(kFirst.size())]) + " " +
-                                   std::string(kLast[below(kLast.size())]);
+                record.fields[1] =
+                    std::string(kFirst[below(kFirst.size())]) + " " + std::string(kLast[below(kLast.size())]);
                 record.fields[2] = issue();
                 record.fieldCount = 3;
                 break;
@@ -140,8 +176,7 @@ bool CatalogueGenerator::writeUpdateFile(const std::string& path, const std::str
     return std::fwrite(out.data(), 1, out.size(), file.get()) == out.size();
 }
 
-bool CatalogueGenerator::writeCatalogue(const std::string& path, const std::string& schemaSql,
-                                        std::size_t rowsPerTable)
+bool CatalogueGenerator::writeCatalogue(const std::string& path, const std::string& schemaSql, std::size_t rowsPerTable)
 {
     std::remove(path.c_str());
     sqlite3* raw = nullptr;
@@ -153,11 +188,10 @@ bool CatalogueGenerator::writeCatalogue(const std::string& path, const std::stri
     if (sqlite3_exec(db.get(), schemaSql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
         sqlite3_exec(db.get(), "begin", nullptr, nullptr, nullptr) != SQLITE_OK)
         return false;
-    static constexpr const char* kInsert[] = {
-        "insert into ARTICOLI (ARTICOLO, AUTORE, ONDIVA) values (?1, ?2, ?3)",
-        "insert into SOFTWARE_WIN (SOFTWARE, TYPE, ONDIVA) values (?1, ?2, ?3)",
-        "insert into SOFTWARE_MAC (SOFTWARE, TYPE, ONDIVA) values (?1, ?2, ?3)",
-        "insert into GROOVES (GROOVE, ONDIVA) values (?1, ?2)"};
+    static constexpr const char* kInsert[] = {"insert into ARTICOLI (ARTICOLO, AUTORE, ONDIVA) values (?1, ?2, ?3)",
+                                              "insert into SOFTWARE_WIN (SOFTWARE, TYPE, ONDIVA) values (?1, ?2, ?3)",
+                                              "insert into SOFTWARE_MAC (SOFTWARE, TYPE, ONDIVA) values (?1, ?2, ?3)",
+                                              "insert into GROOVES (GROOVE, ONDIVA) values (?1, ?2)"};
     sqlite3_stmt* statements[4] = {};
     for (int i = 0; i < 4; ++i)
         sqlite3_prepare_v2(db.get(), kInsert[i], -1, &statements[i], nullptr);
@@ -166,8 +200,7 @@ bool CatalogueGenerator::writeCatalogue(const std::string& path, const std::stri
     generator.generate(rowsPerTable, [&](const Record& record) {
         sqlite3_stmt* statement = statements[int(record.kind)];
         for (int i = 0; i < record.fieldCount; ++i)
-            sqlite3_bind_text(statement, i + 1, record.fields[i].data(), int(record.fields[i].size()),
-                              SQLITE_STATIC);
+            sqlite3_bind_text(statement, i + 1, record.fields[i].data(), int(record.fields[i].size()), SQLITE_STATIC);
         ok = ok && sqlite3_step(statement) == SQLITE_DONE;
         sqlite3_reset(statement);
     });

@@ -31,8 +31,7 @@ double runProcess(const QString& program, const QStringList& arguments, const QS
     timer.start();
     process.start(program, arguments);
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        std::fprintf(stderr, "bench: %s failed: %s\n", qPrintable(program),
-                     process.readAllStandardError().constData());
+        std::fprintf(stderr, "bench: %s failed: %s\n", qPrintable(program), process.readAllStandardError().constData());
         return -1;
     }
     return double(timer.nsecsElapsed()) / 1e9;

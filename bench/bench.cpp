@@ -85,7 +85,7 @@ void benchEngine(Report& report, const QString& catalogue, std::size_t rows, int
     using search::kWindowsPane;
     const std::vector<Query> queries{
         {&kArticlesPane, 0, u"zibaldone"_s}, {&kArticlesPane, 0, u"suono"_s}, {&kArticlesPane, 0, u"caffè"_s},
-        {&kArticlesPane, 0, u"CAFFÈ"_s},     {&kArticlesPane, 0, QString()},   {&kArticlesPane, 1, u"d'angelo"_s},
+        {&kArticlesPane, 0, u"CAFFÈ"_s},     {&kArticlesPane, 0, QString()},  {&kArticlesPane, 1, u"d'angelo"_s},
         {&kWindowsPane, 1, u"suono"_s},      {&kArticlesPane, 2, u"299"_s},   {&kArticlesPane, 2, u"1"_s},
     };
     Messages messages;
@@ -108,9 +108,9 @@ void benchEngine(Report& report, const QString& catalogue, std::size_t rows, int
             QString(query.term).replace(u'\'', u"''"_s));
         const double shell = medianSeconds(repeats, [&] { runProcess(u"sqlite3"_s, {catalogue, sql}); });
         report.add({u"engine"_s,
-                    u"%1 rows %2.%3 '%4' (%5 found)"_s.arg(rows).arg(QLatin1StringView(schema.name),
-                                                                    QLatin1StringView(schema.columns[size_t(query.option)]),
-                                                                    query.term)
+                    u"%1 rows %2.%3 '%4' (%5 found)"_s.arg(rows)
+                        .arg(QLatin1StringView(schema.name), QLatin1StringView(schema.columns[size_t(query.option)]),
+                             query.term)
                         .arg(list.rows),
                     ours, shell, u"s"_s});
     }

@@ -30,7 +30,11 @@ void createCatalogue(const QString& path)
         qFatal("schema failed: %s", qPrintable(db.errorMessage()));
 }
 
-TestCatalogue::TestCatalogue() : m_path(m_dir.filePath(QStringLiteral("qx.mdb"))) { createCatalogue(m_path); }
+TestCatalogue::TestCatalogue()
+    : m_path(m_dir.filePath(QStringLiteral("qx.mdb")))
+{
+    createCatalogue(m_path);
+}
 
 void TestCatalogue::insert(const char* table, const QStringList& columns, const std::vector<Row>& rows)
 {

@@ -41,7 +41,8 @@ void TestCatalogueConnection::unusableFiles_data()
     QTest::addColumn<Kind>("kind");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("empty file") << QByteArray("") << QString() << Kind::NotCatalogue << QStringLiteral("manca la tabella ARTICOLI");
+    QTest::newRow("empty file") << QByteArray("") << QString() << Kind::NotCatalogue
+                                << QStringLiteral("manca la tabella ARTICOLI");
     QTest::newRow("text file") << QByteArray("ARTICOLI(BOF)\r\nnon sono un database\r\n") << QString()
                                << Kind::NotCatalogue << QStringLiteral("danneggiato");
     QTest::newRow("truncated header") << QByteArray("SQLite format 3\0\x10\0", 19) << QString() << Kind::NotCatalogue
@@ -51,10 +52,10 @@ void TestCatalogueConnection::unusableFiles_data()
     QTest::newRow("column missing") << QByteArray()
                                     << QStringLiteral("drop table SOFTWARE_MAC; create table SOFTWARE_MAC "
                                                       "(SOFTWARE text, ONDIVA text)")
-                                    << Kind::NotCatalogue << QStringLiteral("manca la colonna TYPE della tabella SOFTWARE_MAC");
-    QTest::newRow("extra columns are fine") << QByteArray()
-                                            << QStringLiteral("alter table ARTICOLI add column NOTE text")
-                                            << Kind::Failed << QString();
+                                    << Kind::NotCatalogue
+                                    << QStringLiteral("manca la colonna TYPE della tabella SOFTWARE_MAC");
+    QTest::newRow("extra columns are fine")
+        << QByteArray() << QStringLiteral("alter table ARTICOLI add column NOTE text") << Kind::Failed << QString();
 }
 
 void TestCatalogueConnection::unusableFiles()
@@ -103,9 +104,8 @@ void TestCatalogueConnection::neverCreatesAFile()
         Result<Connection> connection = Connection::open(path, access);
         QVERIFY(!connection.ok());
         QCOMPARE(connection.error().kind, Kind::Missing);
-        QCOMPARE(connection.error().message,
-                 QStringLiteral("Impossibile aprire il catalogo «%1»: il file non esiste.")
-                     .arg(QDir::toNativeSeparators(path)));
+        QCOMPARE(connection.error().message, QStringLiteral("Impossibile aprire il catalogo «%1»: il file non esiste.")
+                                                 .arg(QDir::toNativeSeparators(path)));
     }
     QVERIFY(QDir(dir.path()).isEmpty());
 }

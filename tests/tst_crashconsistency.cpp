@@ -33,8 +33,7 @@ struct Snapshot {
 // update's recovery), checks its integrity and counts its rows.
 Snapshot inspect(const QString& path)
 {
-    Result<catalogue::Connection> connection =
-        catalogue::Connection::open(path, catalogue::Connection::Access::Write);
+    Result<catalogue::Connection> connection = catalogue::Connection::open(path, catalogue::Connection::Access::Write);
     if (!connection)
         qFatal("cannot open the catalogue after a kill: %s", qPrintable(connection.error().message));
     Result<catalogue::Cursor> check = connection->execute("pragma integrity_check");
@@ -114,8 +113,8 @@ void TestCrashConsistency::killedImportLeavesNoneOrAll()
         // The recovery left nothing beside the catalogue.
         QCOMPARE(QDir(QFileInfo(catalogue).path()).entryList(QDir::Files).join(u','), QStringLiteral("qx.mdb"));
     }
-    qInfo("%d kills in an import of about %lld ms: %d left none of the update, %d all of it", kills, duration,
-          sawNone, sawAll);
+    qInfo("%d kills in an import of about %lld ms: %d left none of the update, %d all of it", kills, duration, sawNone,
+          sawAll);
 }
 
 QTEST_GUILESS_MAIN(TestCrashConsistency)

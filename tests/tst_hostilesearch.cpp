@@ -19,10 +19,25 @@ namespace {
 std::vector<QByteArray> hostileValues()
 {
     std::vector<QByteArray> values{
-        "D'Angelo",           "L'arte dell'eco",     "\"virgolette\"",     "back\\slash",     "a;b",
-        "x'); drop table ARTICOLI; --",              "/* commento */",      "-- commento",     "100% suono",
-        "nome_con_trattino",  "tab\tdentro",        QByteArray("nul\0dentro", 11), "caff\xe8 latino", "\xff\xfe",
-        "CAFFÈ",              "caffè",               "ſ e \u212A",         "",                "   ",
+        "D'Angelo",
+        "L'arte dell'eco",
+        "\"virgolette\"",
+        "back\\slash",
+        "a;b",
+        "x'); drop table ARTICOLI; --",
+        "/* commento */",
+        "-- commento",
+        "100% suono",
+        "nome_con_trattino",
+        "tab\tdentro",
+        QByteArray("nul\0dentro", 11),
+        "caff\xe8 latino",
+        "\xff\xfe",
+        "CAFFÈ",
+        "caffè",
+        "ſ e \u212A",
+        "",
+        "   ",
     };
     values.push_back(QByteArray(100000, 'a') + "fine");
     return values;
@@ -30,13 +45,13 @@ std::vector<QByteArray> hostileValues()
 
 QStringList hostileTerms()
 {
-    return {QStringLiteral("'"),          QStringLiteral("''"),        QStringLiteral("\""),
-            QStringLiteral("\\"),         QStringLiteral(";"),         QStringLiteral("--"),
-            QStringLiteral("/*"),         QStringLiteral("%"),         QStringLiteral("_"),
-            QStringLiteral("100%"),       QStringLiteral("e_c"),       QStringLiteral("\t"),
-            QString(QChar(0)),            QStringLiteral("caffè"),     QStringLiteral("CAFF"),
-            QStringLiteral("x'); drop"),  QStringLiteral("S"),         QStringLiteral("k"),
-            QString(100000, u'a'),        QString(100001, u'a'),       QStringLiteral("' or '1'='1"),
+    return {QStringLiteral("'"),         QStringLiteral("''"),    QStringLiteral("\""),
+            QStringLiteral("\\"),        QStringLiteral(";"),     QStringLiteral("--"),
+            QStringLiteral("/*"),        QStringLiteral("%"),     QStringLiteral("_"),
+            QStringLiteral("100%"),      QStringLiteral("e_c"),   QStringLiteral("\t"),
+            QString(QChar(0)),           QStringLiteral("caffè"), QStringLiteral("CAFF"),
+            QStringLiteral("x'); drop"), QStringLiteral("S"),     QStringLiteral("k"),
+            QString(100000, u'a'),       QString(100001, u'a'),   QStringLiteral("' or '1'='1"),
             QStringLiteral("%' --")};
 }
 

@@ -25,10 +25,7 @@ using ondiva::testing::TestCatalogue;
 
 namespace {
 
-std::optional<QString> v(const char* text)
-{
-    return QString::fromUtf8(text);
-}
+std::optional<QString> v(const char* text) { return QString::fromUtf8(text); }
 
 void fillCatalogue(TestCatalogue& catalogue)
 {

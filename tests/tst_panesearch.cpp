@@ -86,16 +86,16 @@ void TestPaneSearch::search_data()
                                        << QStringList{QStringLiteral("Il riverbero\tMarco Rossi\t1")};
     QTest::newRow("articles by author") << 0 << 1 << QStringLiteral("reverb")
                                         << QStringList{QStringLiteral("Caffè e MIDI\tReverb Team\t21")};
-    QTest::newRow("articles, apostrophe") << 0 << 1 << QStringLiteral("d'angelo")
-                                          << QStringList{
-                                                 QStringLiteral("L'arte del campionamento\tGiulia D'Angelo\t10")};
+    QTest::newRow("articles, apostrophe")
+        << 0 << 1 << QStringLiteral("d'angelo")
+        << QStringList{QStringLiteral("L'arte del campionamento\tGiulia D'Angelo\t10")};
     QTest::newRow("articles by issue, containment")
         << 0 << 2 << QStringLiteral("1")
         << QStringList{QStringLiteral("L'arte del campionamento\tGiulia D'Angelo\t10"),
                        QStringLiteral("Il riverbero\tMarco Rossi\t1"), QStringLiteral("Caffè e MIDI\tReverb Team\t21"),
                        QStringLiteral("Senza autore\t\t11")};
-    QTest::newRow("no option selected searches titles") << 0 << -1 << QStringLiteral("CAFFÈ")
-                                                        << QStringList{QStringLiteral("Caffè e MIDI\tReverb Team\t21")};
+    QTest::newRow("no option selected searches titles")
+        << 0 << -1 << QStringLiteral("CAFFÈ") << QStringList{QStringLiteral("Caffè e MIDI\tReverb Team\t21")};
     QTest::newRow("empty term lists non-empty rows")
         << 0 << 0 << QStringLiteral("   ")
         << QStringList{QStringLiteral("L'arte del campionamento\tGiulia D'Angelo\t10"),
@@ -115,10 +115,9 @@ void TestPaneSearch::search_data()
     QTest::newRow("mac by issue") << 2 << 2 << QStringLiteral("3")
                                   << QStringList{QStringLiteral("Tracker Pro\tShareware\t3"),
                                                  QStringLiteral("Metronomo\tFreeware\t13")};
-    QTest::newRow("grooves end with a tab") << 3 << 0 << QStringLiteral("città")
-                                            << QStringList{QStringLiteral("Città notturna\t15\t")};
-    QTest::newRow("grooves by issue") << 3 << 1 << QStringLiteral("3")
-                                      << QStringList{QStringLiteral("\t33\t")};
+    QTest::newRow("grooves end with a tab")
+        << 3 << 0 << QStringLiteral("città") << QStringList{QStringLiteral("Città notturna\t15\t")};
+    QTest::newRow("grooves by issue") << 3 << 1 << QStringLiteral("3") << QStringList{QStringLiteral("\t33\t")};
 }
 
 void TestPaneSearch::search()

@@ -26,10 +26,7 @@ private slots:
     void nameFilters();
 };
 
-void TestQtPlatform::cleanup()
-{
-    QVERIFY(!QApplication::activeModalWidget());
-}
+void TestQtPlatform::cleanup() { QVERIFY(!QApplication::activeModalWidget()); }
 
 void TestQtPlatform::messageBox_data()
 {

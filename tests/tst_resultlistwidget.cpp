@@ -59,10 +59,7 @@ void TestResultListWidget::init()
         m_list->addRow(row);
 }
 
-void TestResultListWidget::cleanup()
-{
-    m_list.reset();
-}
+void TestResultListWidget::cleanup() { m_list.reset(); }
 
 void TestResultListWidget::countShowsTheRowsAtOnce()
 {

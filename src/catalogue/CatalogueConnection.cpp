@@ -203,8 +203,7 @@ Status Connection::checkSchema()
             tableExists = true;
             const QUtf8StringView name = columns.text(0);
             for (int i = 0; i < table.columnCount; ++i) {
-                if (QAnyStringView::compare(name, QUtf8StringView(table.columns[size_t(i)]), Qt::CaseInsensitive) ==
-                    0)
+                if (QAnyStringView::compare(name, QUtf8StringView(table.columns[size_t(i)]), Qt::CaseInsensitive) == 0)
                     found |= 1u << i;
             }
         }
@@ -214,9 +213,9 @@ Status Connection::checkSchema()
             return notCatalogue(m_path, u"manca la tabella %1"_s.arg(QLatin1StringView(table.name)));
         for (int i = 0; i < table.columnCount; ++i) {
             if (!(found & (1u << i)))
-                return notCatalogue(m_path, u"manca la colonna %1 della tabella %2"_s.arg(
-                                                QLatin1StringView(table.columns[size_t(i)]),
-                                                QLatin1StringView(table.name)));
+                return notCatalogue(
+                    m_path, u"manca la colonna %1 della tabella %2"_s.arg(QLatin1StringView(table.columns[size_t(i)]),
+                                                                          QLatin1StringView(table.name)));
         }
     }
     return Done{};

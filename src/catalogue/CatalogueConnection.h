@@ -28,7 +28,10 @@ public:
 
 private:
     friend class Connection;
-    Cursor(sqlite::Statement statement, QString path) : m_statement(std::move(statement)), m_path(std::move(path)) {}
+    Cursor(sqlite::Statement statement, QString path)
+        : m_statement(std::move(statement))
+        , m_path(std::move(path))
+    {}
     Status step();
 
     sqlite::Statement m_statement;
@@ -43,7 +46,10 @@ public:
 
 private:
     friend class Connection;
-    Command(sqlite::Statement statement, QString path) : m_statement(std::move(statement)), m_path(std::move(path)) {}
+    Command(sqlite::Statement statement, QString path)
+        : m_statement(std::move(statement))
+        , m_path(std::move(path))
+    {}
 
     sqlite::Statement m_statement;
     QString m_path;
@@ -73,7 +79,10 @@ public:
     const QString& path() const { return m_path; }
 
 private:
-    Connection(sqlite::Database db, QString path) : m_db(std::move(db)), m_path(std::move(path)) {}
+    Connection(sqlite::Database db, QString path)
+        : m_db(std::move(db))
+        , m_path(std::move(path))
+    {}
     Status checkSchema();
     void removeStaleJournal();
 

@@ -24,8 +24,12 @@ struct CatalogueError {
 template <class T>
 class [[nodiscard]] Result {
 public:
-    Result(T value) : m_state(std::move(value)) {}
-    Result(CatalogueError error) : m_state(std::move(error)) {}
+    Result(T value)
+        : m_state(std::move(value))
+    {}
+    Result(CatalogueError error)
+        : m_state(std::move(error))
+    {}
 
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }

@@ -154,8 +154,8 @@ bool containsAscii(std::string_view value, std::string_view needle, bool* needsF
     while (last - p >= 15) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         wide = wide || _mm_movemask_epi8(block) != 0;
-        unsigned hits = unsigned(_mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(block, lowerBlock), _mm_cmpeq_epi8(block, upperBlock))));
+        unsigned hits = unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, lowerBlock), _mm_cmpeq_epi8(block, upperBlock))));
         while (hits) {
             const int k = std::countr_zero(hits);
             if (equalsFolded(p + k + 1, needle.substr(1)))
@@ -174,8 +174,8 @@ bool containsAscii(std::string_view value, std::string_view needle, bool* needsF
     for (const char* q = last + 1; !wide && q < value.data() + value.size(); ++q)
         wide = static_cast<unsigned char>(*q) >= 0x80;
     if (wide && needle.find_first_of("ks") != std::string_view::npos)
-        *needsFolding = value.find("\xE2\x84\xAA") != std::string_view::npos ||
-                        value.find("\xC5\xBF") != std::string_view::npos;
+        *needsFolding =
+            value.find("\xE2\x84\xAA") != std::string_view::npos || value.find("\xC5\xBF") != std::string_view::npos;
     return false;
 }
 
@@ -218,8 +218,8 @@ namespace {
 // Lower-cases the ASCII letters among sixteen ASCII bytes.
 __m128i foldAscii16(__m128i block)
 {
-    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8('A' - 1)),
-                                        _mm_cmplt_epi8(block, _mm_set1_epi8('Z' + 1)));
+    const __m128i upper =
+        _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8('A' - 1)), _mm_cmplt_epi8(block, _mm_set1_epi8('Z' + 1)));
     return _mm_or_si128(block, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
 }
 #endif

@@ -40,7 +40,7 @@ private:
     Piece m_tail;                // after the last "%"
     std::vector<Piece> m_middle; // the non-empty pieces in between
     bool m_hasPercent = false;
-    bool m_charLevel = false;    // some piece has "_", or the pattern is not valid UTF-8
+    bool m_charLevel = false; // some piece has "_", or the pattern is not valid UTF-8
     bool m_neverMatches = false;
     bool m_asciiContains = false; // "%term%" with an ASCII term: searched without folding the value
 

@@ -11,8 +11,7 @@ namespace ondiva {
 QtFileDialog::QtFileDialog(QWidget* owner)
     : QObject(owner)
     , m_owner(owner)
-{
-}
+{}
 
 QString QtFileDialog::qtNameFilters(const QString& filter)
 {

@@ -11,8 +11,7 @@ class QtLabel : public Label {
 public:
     explicit QtLabel(QLabel& label)
         : m_label(label)
-    {
-    }
+    {}
     void setCaption(const QString& caption) override { m_label.setText(caption); }
 
 private:

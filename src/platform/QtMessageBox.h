@@ -14,8 +14,7 @@ class QtMessageBox : public MessageBox {
 public:
     explicit QtMessageBox(QWidget* parent = nullptr)
         : m_parent(parent)
-    {
-    }
+    {}
 
     // The window the boxes are centred on and modal to.
     void setParentWidget(QWidget* parent) { m_parent = parent; }

@@ -11,8 +11,7 @@ class QtOptionButton : public OptionButton {
 public:
     explicit QtOptionButton(const QAbstractButton& button)
         : m_button(button)
-    {
-    }
+    {}
     bool isSelected() const override { return m_button.isChecked(); }
 
 private:

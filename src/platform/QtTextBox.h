@@ -11,8 +11,7 @@ class QtTextBox : public TextBox {
 public:
     explicit QtTextBox(const QLineEdit& edit)
         : m_edit(edit)
-    {
-    }
+    {}
     QString text() const override { return m_edit.text(); }
 
 private:

@@ -38,7 +38,9 @@ inline int openDatabases() { return g_openDatabases.load(); }
 class Statement {
 public:
     Statement() = default;
-    explicit Statement(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+    explicit Statement(sqlite3_stmt* stmt)
+        : m_stmt(stmt)
+    {}
 
     bool isValid() const { return m_stmt != nullptr; }
     sqlite3_stmt* get() const { return m_stmt.get(); }
@@ -112,10 +114,7 @@ public:
     // Runs statements that take no values (transaction control, pragmas).
     int exec(const char* sql) const { return sqlite3_exec(m_db.get(), sql, nullptr, nullptr, nullptr); }
 
-    QString errorMessage() const
-    {
-        return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db.get())) : QString();
-    }
+    QString errorMessage() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db.get())) : QString(); }
     int extendedErrorCode() const { return m_db ? sqlite3_extended_errcode(m_db.get()) : SQLITE_ERROR; }
 
 private:

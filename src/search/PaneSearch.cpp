@@ -17,8 +17,7 @@ PaneSearch::PaneSearch(QString cataloguePath, MessageBox& messages, QString noti
     : m_cataloguePath(std::move(cataloguePath))
     , m_messages(messages)
     , m_noticeTitle(std::move(noticeTitle))
-{
-}
+{}
 
 QString PaneSearch::termOf(const QString& text)
 {

@@ -148,10 +148,7 @@ QFont fittedFont(QFont font, const QString& text, int room)
     return font;
 }
 
-void fitCaption(QLabel& label)
-{
-    label.setFont(fittedFont(label.font(), label.text(), label.contentsRect().width()));
-}
+void fitCaption(QLabel& label) { label.setFont(fittedFont(label.font(), label.text(), label.contentsRect().width())); }
 
 // An option's rectangle may reach under its right-hand neighbour; its caption
 // has to end before the neighbour's indicator.

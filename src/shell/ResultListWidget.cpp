@@ -78,10 +78,7 @@ void ResultListWidget::clear()
     m_view.horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
-void ResultListWidget::addRow(QUtf8StringView row)
-{
-    m_model.appendRow(row);
-}
+void ResultListWidget::addRow(QUtf8StringView row) { m_model.appendRow(row); }
 
 qsizetype ResultListWidget::count() const
 {

@@ -75,18 +75,11 @@ int compareCells(QUtf8StringView a, QUtf8StringView b)
 ResultTableModel::ResultTableModel(const std::array<QString, kColumns>& headers, QObject* parent)
     : QAbstractTableModel(parent)
     , m_headers(headers)
-{
-}
+{}
 
-int ResultTableModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : m_shownRows;
-}
+int ResultTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_shownRows; }
 
-int ResultTableModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : kColumns;
-}
+int ResultTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
 
 QVariant ResultTableModel::data(const QModelIndex& index, int role) const
 {

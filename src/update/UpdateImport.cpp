@@ -88,8 +88,7 @@ UpdateImport::UpdateImport(QString cataloguePath, FileDialog& dialog, MessageBox
     , m_dialog(dialog)
     , m_messages(messages)
     , m_input(input)
-{
-}
+{}
 
 void UpdateImport::run()
 {

@@ -39,8 +39,7 @@ UpdateReader::UpdateReader() = default;
 UpdateReader::UpdateReader(Encoding encoding, Handler& handler)
     : m_encoding(encoding)
     , m_handler(&handler)
-{
-}
+{}
 
 std::string_view UpdateReader::endMarker(Table section)
 {

@@ -10,8 +10,7 @@ UpdateWriter::UpdateWriter(Connection& connection, Command recordApplied, std::v
     : m_connection(&connection)
     , m_recordApplied(std::move(recordApplied))
     , m_inserts(std::move(inserts))
-{
-}
+{}
 
 Result<UpdateWriter> UpdateWriter::create(Connection& connection)
 {

@@ -3,11 +3,11 @@
 // In-memory stand-ins for the window's controls, for driving the logic in tests.
 
 #include "platform/FileDialog.h"
-#include "platform/Sqlite.h"
 #include "platform/Label.h"
 #include "platform/MessageBox.h"
 #include "platform/OptionButton.h"
 #include "platform/ResultList.h"
+#include "platform/Sqlite.h"
 #include "platform/TextBox.h"
 
 #include <QList>
@@ -69,7 +69,7 @@ class FakeFileDialog : public FileDialog {
 public:
     QString filter;
     QString presetName;
-    QString chosen;       // what the user picks; empty means cancel
+    QString chosen; // what the user picks; empty means cancel
     int timesShown = 0;
     void setFilter(const QString& f) override { filter = f; }
     void setFileName(const QString& name) override { presetName = name; }
