@@ -176,6 +176,32 @@ bool CatalogueGenerator::writeUpdateFile(const std::string& path, const std::str
     return std::fwrite(out.data(), 1, out.size(), file.get()) == out.size();
 }
 
+bool CatalogueGenerator::writeTsvFiles(const std::string& dir, std::size_t rowsPerTable)
+{
+    static constexpr const char* kNames[] = {"ARTICOLI", "SOFTWARE_WIN", "SOFTWARE_MAC", "GROOVES"};
+    std::unique_ptr<FILE, int (*)(FILE*)> files[4] = {{nullptr, &std::fclose}, {nullptr, &std::fclose},
+                                                       {nullptr, &std::fclose}, {nullptr, &std::fclose}};
+    for (int i = 0; i < 4; ++i) {
+        files[i].reset(std::fopen((dir + "/" + kNames[i] + ".tsv").c_str(), "wb"));
+        if (!files[i])
+            return false;
+    }
+    bool ok = true;
+    std::string line;
+    CatalogueGenerator generator;
+    generator.generate(rowsPerTable, [&](const Record& record) {
+        line.clear();
+        for (int i = 0; i < record.fieldCount; ++i) {
+            if (i)
+                line += '\t';
+            line += record.fields[i];
+        }
+        line += '\n';
+        ok = ok && std::fwrite(line.data(), 1, line.size(), files[int(record.kind)].get()) == line.size();
+    });
+    return ok;
+}
+
 bool CatalogueGenerator::writeCatalogue(const std::string& path, const std::string& schemaSql, std::size_t rowsPerTable)
 {
     std::remove(path.c_str());

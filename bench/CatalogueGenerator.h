@@ -31,6 +31,9 @@ public:
 
     // Writes an update file (UTF-8, CR LF) with the given identifier.
     static bool writeUpdateFile(const std::string& path, const std::string& identifier, std::size_t rowsPerTable);
+    // Writes the same records as writeUpdateFile as one TSV file per table
+    // (ARTICOLI.tsv, SOFTWARE_WIN.tsv, SOFTWARE_MAC.tsv, GROOVES.tsv) into dir.
+    static bool writeTsvFiles(const std::string& dir, std::size_t rowsPerTable);
     // Creates a catalogue file from the schema text and rowsPerTable rows per table.
     static bool writeCatalogue(const std::string& path, const std::string& schemaSql, std::size_t rowsPerTable);
 

@@ -2,6 +2,12 @@
 // baseline, on the same files, and printed with the ratio between the two.
 //
 //   ondiva_bench [--sizes 10000,100000,1000000] [--repeats 5] [--data DIR]
+//
+// Sections: engine (search without the window, against the sqlite3 shell's
+// built-in LIKE), path (Enter in the real window until the count shows, against
+// the shell printing the same rows), memory (the result list's bytes per row,
+// against the UTF-8 size of the rows), import (an update file, against the
+// shell's .import of the same records), startup (until the window is shown).
 
 #include "CatalogueGenerator.h"
 #include "Harness.h"
@@ -10,14 +16,28 @@
 #include "platform/OptionButton.h"
 #include "platform/ResultList.h"
 #include "platform/TextBox.h"
+#include "platform/QtMessageBox.h"
 #include "search/PaneSearch.h"
+#include "shell/MainWindow.h"
+#include "shell/ResultListWidget.h"
+#include "update/UpdateImport.h"
+#include "platform/FileDialog.h"
+#include "platform/QtInputFile.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QWindow>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <malloc.h>
 
 #include <cstdio>
 
@@ -116,14 +136,198 @@ void benchEngine(Report& report, const QString& catalogue, std::size_t rows, int
     }
 }
 
+
+// Heap bytes in use, for what a structure holds.
+qint64 heapInUse() { return qint64(mallinfo2().uordblks) + qint64(mallinfo2().hblkhd); }
+
+qint64 residentKiB()
+{
+    QFile status(u"/proc/self/status"_s);
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+void pressEnter(QWidget* box)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &press);
+    QCoreApplication::sendEvent(box, &release);
+}
+
+// The whole user path: Enter in the articles box with the empty term, until the
+// count label shows every row and the window has painted; against the shell
+// printing the same rows.
+void benchUserPath(Report& report, const QString& catalogue, std::size_t rows, int repeats)
+{
+    Messages messages;
+    shell::MainWindow window(catalogue, messages);
+    window.show();
+    auto* box = window.findChild<QLineEdit*>(u"InputText"_s);
+    auto* count = window.findChild<QLabel*>(u"Label4"_s);
+    QCoreApplication::processEvents();
+    const double ours = medianSeconds(repeats, [&] {
+        pressEnter(box);
+        QCoreApplication::processEvents();
+        if (count->text() != QString::number(rows))
+            qFatal("the count label shows %s", qPrintable(count->text()));
+    });
+    const double shell = medianSeconds(repeats, [&] {
+        runProcess(u"sqlite3"_s, {catalogue, u"select * from ARTICOLI where ARTICOLO like '%%'"_s});
+    });
+    report.add({u"path"_s, u"%1 rows: Enter to count, all rows listed"_s.arg(rows), ours, shell, u"s"_s});
+}
+
+// What the result list holds for every row of the articles table.
+void benchListMemory(Report& report, const QString& catalogue, std::size_t rows)
+{
+    Messages messages;
+    std::unique_ptr<shell::MainWindow> window = std::make_unique<shell::MainWindow>(catalogue, messages);
+    auto* list = window->findChild<shell::ResultListWidget*>(u"List1"_s);
+    // The rows' own size: what the search hands to the list.
+    CountingList counting;
+    Box box;
+    std::array<Option, 3> options;
+    Caption caption;
+    search::PaneSearch(catalogue, messages, u"bench"_s)
+        .run(search::kArticlesPane, {box, {&options[0], &options[1], &options[2]}, counting, caption});
+
+    const qint64 before = heapInUse();
+    pressEnter(window->findChild<QLineEdit*>(u"InputText"_s));
+    QCoreApplication::processEvents();
+    const qint64 held = heapInUse() - before;
+    if (list->count() != qsizetype(rows))
+        qFatal("the list holds %lld rows", qlonglong(list->count()));
+    report.add({u"memory"_s, u"%1 rows: list bytes per row (UTF-8 bytes per row as baseline)"_s.arg(rows),
+                double(held) / double(rows), double(counting.bytes) / double(rows), u"B"_s});
+}
+
+struct ChosenFile : FileDialog {
+    QString path;
+    QString name;
+    void setFilter(const QString&) override {}
+    void setFileName(const QString& preset) override { name = preset; }
+    void showOpen() override { name = path; }
+    QString fileName() const override { return name; }
+};
+struct YesToAll : MessageBox {
+    QString last;
+    int show(const QString& text, int, const QString&) override
+    {
+        last = text;
+        return AnswerYes;
+    }
+};
+
+// Importing an update file into an empty catalogue, against the shell's .import
+// of the same records as TSV into an empty copy of the tables.
+void benchImport(Report& report, const QString& dataDir, std::size_t records, int repeats)
+{
+    const std::size_t perTable = std::max<std::size_t>(1, records / 4);
+    const QString dir = dataFile(dataDir, u"import-%1"_s.arg(records));
+    QDir().mkpath(dir);
+    const QString update = dataFile(dir, u"update.txt"_s);
+    if (!QFileInfo::exists(update)) {
+        CatalogueGenerator::writeUpdateFile(update.toStdString(), "n.300", perTable);
+        CatalogueGenerator::writeTsvFiles(dir.toStdString(), perTable);
+    }
+    const QString empty = ensureCatalogue(dataDir, 0);
+    const QString work = dataFile(dir, u"qx.mdb"_s);
+    auto fresh = [&] {
+        QFile::remove(work);
+        QFile::copy(empty, work);
+    };
+
+    ChosenFile dialog;
+    dialog.path = update;
+    YesToAll messages;
+    QtInputFile input;
+    std::vector<double> ours, shell;
+    for (int i = 0; i <= repeats; ++i) { // the first run of each only warms up
+        fresh();
+        QElapsedTimer timer;
+        timer.start();
+        update::UpdateImport(work, dialog, messages, input).run();
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        if (!messages.last.contains(u"successo"_s))
+            qFatal("import failed: %s", qPrintable(messages.last));
+        fresh();
+        QString script = u".mode tabs\n"_s;
+        for (const char* table : {"ARTICOLI", "SOFTWARE_WIN", "SOFTWARE_MAC", "GROOVES"})
+            script += u".import '%1' %2\n"_s.arg(dataFile(dir, QString::fromLatin1(table) + u".tsv"_s),
+                                                 QLatin1StringView(table));
+        QFile scriptFile(dataFile(dir, u"import.sql"_s));
+        scriptFile.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        scriptFile.write(script.toUtf8());
+        scriptFile.close();
+        const double baseline = runProcess(u"sqlite3"_s, {work}, scriptFile.fileName());
+        if (i > 0) {
+            ours.push_back(seconds);
+            shell.push_back(baseline);
+        }
+    }
+    std::sort(ours.begin(), ours.end());
+    std::sort(shell.begin(), shell.end());
+    report.add({u"import"_s, u"%1 records"_s.arg(perTable * 4), ours[ours.size() / 2], shell[shell.size() / 2],
+                u"s"_s});
+}
+
+// Start-up: this program started again as the real program would start, until
+// its window is shown; the child reports its resident memory once idle.
+int startupChild(const QString& catalogue)
+{
+    int argc = 1;
+    char name[] = "ondiva";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    QtMessageBox messages;
+    shell::MainWindow window(catalogue, messages);
+    messages.setParentWidget(&window);
+    window.show();
+    while (!window.windowHandle() || !window.windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents();
+    std::printf("%lld\n", qlonglong(residentKiB()));
+    return 0;
+}
+
+void benchStartup(Report& report, const QString& self, const QString& catalogue, int repeats)
+{
+    std::vector<double> times;
+    qint64 rss = 0;
+    for (int i = 0; i <= repeats; ++i) {
+        QProcess child;
+        QElapsedTimer timer;
+        timer.start();
+        child.start(self, {u"--startup-child"_s, catalogue});
+        child.waitForFinished(-1);
+        if (i > 0)
+            times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        rss = child.readAllStandardOutput().trimmed().toLongLong();
+    }
+    std::sort(times.begin(), times.end());
+    report.add({u"startup"_s, u"until the window is shown (target 300 ms)"_s, times[times.size() / 2], 0, u"ms"_s});
+    report.add({u"startup"_s, u"resident memory once shown (target 60 MB)"_s, double(rss) / 1024.0, 0, u"MB"_s});
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--startup-child") == 0)
+        return startupChild(QString::fromLocal8Bit(argv[2]));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({u"sizes"_s, u"Rows per table, comma-separated."_s, u"list"_s, u"10000,100000,1000000"_s});
+    parser.addOption({u"imports"_s, u"Records per update file, comma-separated."_s, u"list"_s,
+                      u"1000,100000,1000000"_s});
     parser.addOption({u"repeats"_s, u"Runs per figure (the median is kept)."_s, u"n"_s, u"5"_s});
     parser.addOption({u"data"_s, u"Folder for generated files (kept between runs)."_s, u"dir"_s,
                       QDir::temp().filePath(u"ondiva-bench"_s)});
@@ -134,12 +338,42 @@ int main(int argc, char** argv)
     QDir().mkpath(dataDir);
     const int repeats = std::max(1, parser.value(u"repeats"_s).toInt());
     Report report;
+    QString largest;
+    std::size_t largestRows = 0;
     for (const QString& size : parser.value(u"sizes"_s).split(u',', Qt::SkipEmptyParts)) {
         const std::size_t rows = size.toULongLong();
         const QString catalogue = ensureCatalogue(dataDir, rows);
         benchEngine(report, catalogue, rows, repeats, parser.value(u"term"_s));
+        if (rows >= largestRows) {
+            largestRows = rows;
+            largest = catalogue;
+        }
     }
-    std::printf("BENCH engine_median_ratio=%.3f engine_max_ratio=%.3f\n", report.medianRatio(u"engine"_s),
-                report.maxRatio(u"engine"_s));
+    if (parser.isSet(u"term"_s))
+        return 0;
+    benchUserPath(report, largest, largestRows, repeats);
+    benchListMemory(report, largest, largestRows);
+    for (const QString& records : parser.value(u"imports"_s).split(u',', Qt::SkipEmptyParts))
+        benchImport(report, dataDir, records.toULongLong(), repeats);
+    benchStartup(report, QCoreApplication::applicationFilePath(), ensureCatalogue(dataDir, 0), repeats);
+
+    auto value = [&](const QString& section, int nth) {
+        int seen = 0;
+        for (const Figure& f : report.figures()) {
+            if (f.section == section && seen++ == nth)
+                return f;
+        }
+        return Figure{};
+    };
+    Figure lastImport;
+    for (const Figure& f : report.figures()) {
+        if (f.section == u"import"_s)
+            lastImport = f;
+    }
+    std::printf("BENCH engine_median_ratio=%.3f engine_max_ratio=%.3f path_ratio=%.3f list_memory_ratio=%.3f "
+                "import_ratio=%.3f startup_ms=%.0f idle_rss_mb=%.1f\n",
+                report.medianRatio(u"engine"_s), report.maxRatio(u"engine"_s), value(u"path"_s, 0).ratio(),
+                value(u"memory"_s, 0).ratio(), lastImport.ratio(), value(u"startup"_s, 0).value,
+                value(u"startup"_s, 1).value);
     return 0;
 }
