@@ -72,6 +72,13 @@ ResultListWidget::ResultListWidget(const QString& subject,
     layout->addWidget(&m_view, 1);
 }
 
+ResultListWidget::~ResultListWidget()
+{
+    // The view sends events while it is being destroyed; by then this filter must be gone.
+    m_view.viewport()->removeEventFilter(this);
+    m_view.removeEventFilter(this);
+}
+
 void ResultListWidget::clear()
 {
     m_model.clear();

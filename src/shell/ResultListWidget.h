@@ -20,6 +20,7 @@ class ResultListWidget : public QWidget, public ResultList {
 public:
     ResultListWidget(const QString& subject, const std::array<QString, ResultTableModel::kColumns>& headers,
                      const QColor& background, QWidget* parent = nullptr);
+    ~ResultListWidget() override;
 
     void clear() override;
     void addRow(QUtf8StringView row) override;
