@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and starts the program.
+# Sets everything up, builds, and starts the program on the bundled catalogue.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/setup.sh
-build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2
-exec "$build/bin/ondiva" "$@"
+./scripts/build.sh
+exec "${BUILD_DIR:-build}/bin/ondiva"

@@ -2,8 +2,5 @@
 # Sets everything up, builds, and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/setup.sh
-build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2
-ctest --test-dir "$build" --output-on-failure -j2
+./scripts/build.sh
+ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j2
