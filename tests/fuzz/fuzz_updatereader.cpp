@@ -1,10 +1,9 @@
 // Fuzzes the update-file reader with arbitrary bytes: it must never crash, must
 // end in a definite state, and must hand over only well-formed records.
 
+#include "LikeReference.h"
 #include "update/UpdateReader.h"
 
-#include <QByteArray>
-#include <QString>
 #include <QUtf8StringView>
 
 #include <cstdint>
@@ -23,9 +22,14 @@ void check(bool condition, const char* what)
     }
 }
 
+// (Not a round trip through QString: that drops a byte order mark at the start, which a field may hold.)
 bool validUtf8(QUtf8StringView text)
 {
-    return QString::fromUtf8(text.data(), text.size()).toUtf8() == QByteArray(text.data(), text.size());
+    for (char32_t c : ondiva::testing::referenceDecode({text.data(), size_t(text.size())})) {
+        if (c > 0x10FFFF)
+            return false;
+    }
+    return true;
 }
 
 struct Checker : UpdateReader::Handler {
