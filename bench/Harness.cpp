@@ -21,6 +21,26 @@ double medianSeconds(int repeats, const std::function<void()>& fn, bool warmUp)
     return times[times.size() / 2];
 }
 
+std::pair<double, double> medianPair(int repeats, const std::function<void()>& a, const std::function<void()>& b)
+{
+    a(); // warm-up
+    b();
+    std::vector<double> first, second;
+    auto time = [](const std::function<void()>& fn) {
+        QElapsedTimer timer;
+        timer.start();
+        fn();
+        return double(timer.nsecsElapsed()) / 1e9;
+    };
+    for (int i = 0; i < std::max(1, repeats); ++i) {
+        first.push_back(time(a));
+        second.push_back(time(b));
+    }
+    std::sort(first.begin(), first.end());
+    std::sort(second.begin(), second.end());
+    return {first[first.size() / 2], second[second.size() / 2]};
+}
+
 double runProcess(const QString& program, const QStringList& arguments, const QString& stdinFile)
 {
     QProcess process;

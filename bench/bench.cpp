@@ -120,13 +120,12 @@ void benchEngine(Report& report, const QString& catalogue, std::size_t rows, int
         CountingList list;
         Caption count;
         const search::PaneView view{box, {&options[0], &options[1], &options[2]}, list, count};
-        const double ours = medianSeconds(repeats, [&] { search.run(*query.pane, view); });
-
         const auto& schema = query.pane->schema();
         const QString sql = u"select * from %1 where %2 like '%%3%'"_s.arg(
             QLatin1StringView(schema.name), QLatin1StringView(schema.columns[size_t(query.option)]),
             QString(query.term).replace(u'\'', u"''"_s));
-        const double shell = medianSeconds(repeats, [&] { runProcess(u"sqlite3"_s, {catalogue, sql}); });
+        const auto [ours, shell] = medianPair(
+            repeats, [&] { search.run(*query.pane, view); }, [&] { runProcess(u"sqlite3"_s, {catalogue, sql}); });
         report.add({u"engine"_s,
                     u"%1 rows %2.%3 '%4' (%5 found)"_s.arg(rows)
                         .arg(QLatin1StringView(schema.name), QLatin1StringView(schema.columns[size_t(query.option)]),
@@ -170,15 +169,15 @@ void benchUserPath(Report& report, const QString& catalogue, std::size_t rows, i
     auto* box = window.findChild<QLineEdit*>(u"InputText"_s);
     auto* count = window.findChild<QLabel*>(u"Label4"_s);
     QCoreApplication::processEvents();
-    const double ours = medianSeconds(repeats, [&] {
-        pressEnter(box);
-        QCoreApplication::processEvents();
-        if (count->text() != QString::number(rows))
-            qFatal("the count label shows %s", qPrintable(count->text()));
-    });
-    const double shell = medianSeconds(repeats, [&] {
-        runProcess(u"sqlite3"_s, {catalogue, u"select * from ARTICOLI where ARTICOLO like '%%'"_s});
-    });
+    const auto [ours, shell] = medianPair(
+        repeats,
+        [&] {
+            pressEnter(box);
+            QCoreApplication::processEvents();
+            if (count->text() != QString::number(rows))
+                qFatal("the count label shows %s", qPrintable(count->text()));
+        },
+        [&] { runProcess(u"sqlite3"_s, {catalogue, u"select * from ARTICOLI where ARTICOLO like '%%'"_s}); });
     report.add({u"path"_s, u"%1 rows: Enter to count, all rows listed"_s.arg(rows), ours, shell, u"s"_s});
 }
 
@@ -332,7 +331,10 @@ int main(int argc, char** argv)
     parser.addOption({u"data"_s, u"Folder for generated files (kept between runs)."_s, u"dir"_s,
                       QDir::temp().filePath(u"ondiva-bench"_s)});
     parser.addOption({u"term"_s, u"Run only the engine queries for this term."_s, u"term"_s});
+    parser.addOption({u"sections"_s, u"Sections to run, comma-separated."_s, u"list"_s,
+                      u"engine,path,memory,import,startup"_s});
     parser.process(app);
+    const QStringList sections = parser.value(u"sections"_s).split(u',');
 
     const QString dataDir = parser.value(u"data"_s);
     QDir().mkpath(dataDir);
@@ -343,7 +345,8 @@ int main(int argc, char** argv)
     for (const QString& size : parser.value(u"sizes"_s).split(u',', Qt::SkipEmptyParts)) {
         const std::size_t rows = size.toULongLong();
         const QString catalogue = ensureCatalogue(dataDir, rows);
-        benchEngine(report, catalogue, rows, repeats, parser.value(u"term"_s));
+        if (sections.contains(u"engine"_s))
+            benchEngine(report, catalogue, rows, repeats, parser.value(u"term"_s));
         if (rows >= largestRows) {
             largestRows = rows;
             largest = catalogue;
@@ -351,11 +354,16 @@ int main(int argc, char** argv)
     }
     if (parser.isSet(u"term"_s))
         return 0;
-    benchUserPath(report, largest, largestRows, repeats);
-    benchListMemory(report, largest, largestRows);
-    for (const QString& records : parser.value(u"imports"_s).split(u',', Qt::SkipEmptyParts))
-        benchImport(report, dataDir, records.toULongLong(), repeats);
-    benchStartup(report, QCoreApplication::applicationFilePath(), ensureCatalogue(dataDir, 0), repeats);
+    if (sections.contains(u"path"_s))
+        benchUserPath(report, largest, largestRows, repeats);
+    if (sections.contains(u"memory"_s))
+        benchListMemory(report, largest, largestRows);
+    if (sections.contains(u"import"_s)) {
+        for (const QString& records : parser.value(u"imports"_s).split(u',', Qt::SkipEmptyParts))
+            benchImport(report, dataDir, records.toULongLong(), repeats);
+    }
+    if (sections.contains(u"startup"_s))
+        benchStartup(report, QCoreApplication::applicationFilePath(), ensureCatalogue(dataDir, 0), repeats);
 
     auto value = [&](const QString& section, int nth) {
         int seen = 0;

@@ -193,7 +193,8 @@ void TestLike::agreesWithReference()
     };
     for (int i = 0; i < 20000; ++i) {
         const QByteArray pattern = text(6);
-        const QByteArray value = text(8);
+        // Long values too, which the ASCII search scans sixteen bytes at a time.
+        const QByteArray value = text(i % 2 ? 8 : 48);
         const char32_t escape = random(4) == 0 ? U'!' : 0;
         const std::string_view p(pattern.constData(), size_t(pattern.size()));
         const std::string_view v(value.constData(), size_t(value.size()));

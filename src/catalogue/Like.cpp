@@ -134,48 +134,52 @@ bool equalsFolded(const char* text, std::string_view foldedAscii)
     return true;
 }
 
-// Whether value, folded, contains needle: folded ASCII text, not empty. Works on
-// the value as it is, without folding it first. Only two characters beyond
-// ASCII fold into ASCII (the Kelvin sign into k, the long s into s); a value
-// holding either goes the long way.
-bool containsAscii(std::string_view value, std::string_view needle, bool* needsFolding)
+// Whether value, folded, contains needle (folded ASCII text, not empty), looking
+// at the value as it is: the needle's first letter in either case, then the rest
+// compared in place. Characters beyond ASCII that fold into ASCII are the
+// caller's business.
+bool containsAscii(std::string_view value, std::string_view needle)
 {
-    *needsFolding = false;
     if (value.size() < needle.size())
         return false;
     const char lower = needle.front();
     const char upper = lower >= 'a' && lower <= 'z' ? char(lower - 32) : lower;
-    const char* p = value.data();
-    const char* const last = value.data() + value.size() - needle.size(); // the last start that fits
-    bool wide = false;
+    const std::string_view rest = needle.substr(1);
+    const size_t starts = value.size() - needle.size() + 1; // the needle may start at 0 .. starts - 1
+    size_t i = 0;
 #ifdef __SSE2__
-    const __m128i lowerBlock = _mm_set1_epi8(lower);
-    const __m128i upperBlock = _mm_set1_epi8(upper);
-    while (last - p >= 15) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        wide = wide || _mm_movemask_epi8(block) != 0;
-        unsigned hits = unsigned(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, lowerBlock), _mm_cmpeq_epi8(block, upperBlock))));
-        while (hits) {
-            const int k = std::countr_zero(hits);
-            if (equalsFolded(p + k + 1, needle.substr(1)))
+    if (value.size() >= 16) {
+        const __m128i lowerBlock = _mm_set1_epi8(lower);
+        const __m128i upperBlock = _mm_set1_epi8(upper);
+        // Looks at the sixteen bytes from at, for starts among the bits of mask.
+        auto scan = [&](size_t at, unsigned mask) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data() + at));
+            unsigned hits = mask & unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, lowerBlock),
+                                                                           _mm_cmpeq_epi8(block, upperBlock))));
+            for (; hits; hits &= hits - 1) {
+                if (equalsFolded(value.data() + at + size_t(std::countr_zero(hits)) + 1, rest))
+                    return true;
+            }
+            return false;
+        };
+        for (; i + 16 <= starts; i += 16) {
+            if (scan(i, 0xFFFF))
                 return true;
-            hits &= hits - 1;
         }
-        p += 16;
+        if (i < starts) {
+            // The last starts: one more block, kept inside the value, counting only the starts not yet seen.
+            const size_t at = std::min(i, value.size() - 16);
+            const unsigned below = (1u << (starts - at)) - 1;
+            const unsigned seen = (1u << (i - at)) - 1;
+            return scan(at, below & ~seen);
+        }
+        return false;
     }
 #endif
-    for (; p <= last; ++p) {
-        wide = wide || static_cast<unsigned char>(*p) >= 0x80;
-        if ((*p == lower || *p == upper) && equalsFolded(p + 1, needle.substr(1)))
+    for (; i < starts; ++i) {
+        if ((value[i] == lower || value[i] == upper) && equalsFolded(value.data() + i + 1, rest))
             return true;
     }
-    // Bytes after the last possible start were not looked at for width.
-    for (const char* q = last + 1; !wide && q < value.data() + value.size(); ++q)
-        wide = static_cast<unsigned char>(*q) >= 0x80;
-    if (wide && needle.find_first_of("ks") != std::string_view::npos)
-        *needsFolding =
-            value.find("\xE2\x84\xAA") != std::string_view::npos || value.find("\xC5\xBF") != std::string_view::npos;
     return false;
 }
 
@@ -350,6 +354,7 @@ Pattern::Pattern(std::string_view pattern, char32_t escape)
                       m_middle.size() == 1 &&
                       std::all_of(m_middle.front().bytes.begin(), m_middle.front().bytes.end(),
                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    m_termHasKOrS = m_asciiContains && m_middle.front().bytes.find_first_of("ks") != std::string::npos;
 }
 
 bool Pattern::matches(std::string_view value) const
@@ -365,10 +370,11 @@ bool Pattern::matches(std::string_view value) const
         return matchChars(m_chars);
     }
     if (m_asciiContains) {
-        bool needsFolding = false;
-        if (containsAscii(value, m_middle.front().bytes, &needsFolding))
+        if (containsAscii(value, m_middle.front().bytes))
             return true;
-        if (!needsFolding)
+        // Only the Kelvin sign (folding into k) and the long s (into s) fold from beyond ASCII into it.
+        if (!m_termHasKOrS ||
+            (value.find("\xE2\x84\xAA") == std::string_view::npos && value.find("\xC5\xBF") == std::string_view::npos))
             return false;
     }
     const size_t need = 2 * value.size() + 4;

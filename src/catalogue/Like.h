@@ -43,6 +43,7 @@ private:
     bool m_charLevel = false; // some piece has "_", or the pattern is not valid UTF-8
     bool m_neverMatches = false;
     bool m_asciiContains = false; // "%term%" with an ASCII term: searched without folding the value
+    bool m_termHasKOrS = false;   // ... and a term that a character beyond ASCII can fold into
 
     // Room for the folded value being matched, reused from one value to the next.
     mutable std::unique_ptr<char[]> m_buffer;

@@ -9,6 +9,8 @@
 
 #include <QByteArray>
 
+#include <string>
+
 namespace ondiva::search {
 
 using catalogue::Connection;
@@ -74,7 +76,7 @@ Status PaneSearch::fill(const PaneDefinition& pane, const PaneView& view, char s
     // Grooves rows end with the separator, so that the list's third column stays empty.
     const bool trailingSeparator = columns.size() < 3;
 
-    QByteArray row;
+    std::string row; // reused: clear() keeps its room for the next row
     while (!cursor->atEnd()) {
         row.clear();
         bool anyValue = false;
@@ -82,14 +84,14 @@ Status PaneSearch::fill(const PaneDefinition& pane, const PaneView& view, char s
             const QUtf8StringView value = cursor->field(index[i]);
             anyValue = anyValue || !value.isEmpty();
             if (i > 0)
-                row.append(separator);
-            row.append(value.data(), value.size());
+                row.push_back(separator);
+            row.append(value.data(), size_t(value.size()));
         }
         // A row whose shown values are all empty is skipped and not counted.
         if (anyValue) {
             if (trailingSeparator)
-                row.append(separator);
-            view.results.addRow(QUtf8StringView(row));
+                row.push_back(separator);
+            view.results.addRow(QUtf8StringView(row.data(), qsizetype(row.size())));
         }
         if (Status moved = cursor->next(); !moved)
             return moved.error();
