@@ -167,9 +167,11 @@ void ResultTableModel::flushPending()
 void ResultTableModel::clear()
 {
     beginResetModel();
-    // Release the memory of a large result instead of keeping it for the next search.
-    m_text = QByteArray();
-    std::vector<quint32>().swap(m_ends);
+    // The room stays for the next search, which usually lists as much again:
+    // fresh memory costs a page fault for every page written. Once that search
+    // is done, flushPending() gives back what it did not need.
+    m_text.resize(0);
+    m_ends.clear();
     std::vector<quint32>().swap(m_order);
     m_shownRows = 0;
     endResetModel();
