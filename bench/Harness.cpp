@@ -9,21 +9,6 @@
 
 namespace ondiva::bench {
 
-double medianSeconds(int repeats, const std::function<void()>& fn, bool warmUp)
-{
-    if (warmUp)
-        fn();
-    std::vector<double> times;
-    for (int i = 0; i < std::max(1, repeats); ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        fn();
-        times.push_back(double(timer.nsecsElapsed()) / 1e9);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 std::pair<double, double> medianPair(int repeats, const std::function<void()>& a, const std::function<void()>& b)
 {
     a(); // warm-up

@@ -14,9 +14,6 @@
 
 namespace ondiva::bench {
 
-// Median wall-clock seconds of fn over repeats runs (after one warm-up run when warmUp is set).
-double medianSeconds(int repeats, const std::function<void()>& fn, bool warmUp = true);
-
 // Medians of two functions run in turn (a, b, a, b ...), so that the machine's
 // slow and fast moments fall on both alike.
 std::pair<double, double> medianPair(int repeats, const std::function<void()>& a, const std::function<void()>& b);
