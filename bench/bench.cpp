@@ -11,30 +11,30 @@
 
 #include "CatalogueGenerator.h"
 #include "Harness.h"
+#include "platform/FileDialog.h"
 #include "platform/Label.h"
 #include "platform/MessageBox.h"
 #include "platform/OptionButton.h"
+#include "platform/QtInputFile.h"
+#include "platform/QtMessageBox.h"
 #include "platform/ResultList.h"
 #include "platform/TextBox.h"
-#include "platform/QtMessageBox.h"
 #include "search/PaneSearch.h"
 #include "shell/MainWindow.h"
 #include "shell/ResultListWidget.h"
 #include "update/UpdateImport.h"
-#include "platform/FileDialog.h"
-#include "platform/QtInputFile.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QWindow>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <malloc.h>
 
@@ -71,7 +71,7 @@ struct Caption : Label {
     void setCaption(const QString& text) override { caption = text; }
 };
 struct Messages : MessageBox {
-    int show(const QString& text, int, const QString&) override
+    int show(const QString& text, int, const QString&, const QString& = {}) override
     {
         std::fprintf(stderr, "bench: %s\n", qPrintable(text));
         return AnswerOk;
@@ -124,7 +124,10 @@ void benchEngine(Report& report, const QString& catalogue, std::size_t rows, int
             QLatin1StringView(schema.name), QLatin1StringView(schema.columns[size_t(query.option)]),
             QString(query.term).replace(u'\'', u"''"_s));
         const auto [ours, shell] = medianPair(
-            repeats, [&] { search.run(*query.pane, view); }, [&] { runProcess(u"sqlite3"_s, {catalogue, sql}); });
+            repeats, [&] { search.run(*query.pane, view); },
+            [&] {
+                runProcess(u"sqlite3"_s, {catalogue, sql});
+            });
         report.add({u"engine"_s,
                     u"%1 rows %2.%3 '%4' (%5 found)"_s.arg(rows)
                         .arg(QLatin1StringView(schema.name), QLatin1StringView(schema.columns[size_t(query.option)]),
@@ -133,7 +136,6 @@ void benchEngine(Report& report, const QString& catalogue, std::size_t rows, int
                     ours, shell, u"s"_s});
     }
 }
-
 
 // Heap bytes in use, for what a structure holds.
 qint64 heapInUse() { return qint64(mallinfo2().uordblks) + qint64(mallinfo2().hblkhd); }
@@ -176,7 +178,9 @@ void benchUserPath(Report& report, const QString& catalogue, std::size_t rows, i
             if (count->text() != QString::number(rows))
                 qFatal("the count label shows %s", qPrintable(count->text()));
         },
-        [&] { runProcess(u"sqlite3"_s, {catalogue, u"select * from ARTICOLI where ARTICOLO like '%%'"_s}); });
+        [&] {
+            runProcess(u"sqlite3"_s, {catalogue, u"select * from ARTICOLI where ARTICOLO like '%%'"_s});
+        });
     report.add({u"path"_s, u"%1 rows: Enter to count, all rows listed"_s.arg(rows), ours, shell, u"s"_s});
 }
 
@@ -214,7 +218,7 @@ struct ChosenFile : FileDialog {
 };
 struct YesToAll : MessageBox {
     QString last;
-    int show(const QString& text, int, const QString&) override
+    int show(const QString& text, int, const QString&, const QString& = {}) override
     {
         last = text;
         return AnswerYes;
@@ -270,8 +274,8 @@ void benchImport(Report& report, const QString& dataDir, std::size_t records, in
     }
     std::sort(ours.begin(), ours.end());
     std::sort(shell.begin(), shell.end());
-    report.add({u"import"_s, u"%1 records"_s.arg(perTable * 4), ours[ours.size() / 2], shell[shell.size() / 2],
-                u"s"_s});
+    report.add(
+        {u"import"_s, u"%1 records"_s.arg(perTable * 4), ours[ours.size() / 2], shell[shell.size() / 2], u"s"_s});
 }
 
 // Start-up: this program started again as the real program would start, until
@@ -324,14 +328,14 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({u"sizes"_s, u"Rows per table, comma-separated."_s, u"list"_s, u"10000,100000,1000000"_s});
-    parser.addOption({u"imports"_s, u"Records per update file, comma-separated."_s, u"list"_s,
-                      u"1000,100000,1000000"_s});
+    parser.addOption(
+        {u"imports"_s, u"Records per update file, comma-separated."_s, u"list"_s, u"1000,100000,1000000"_s});
     parser.addOption({u"repeats"_s, u"Runs per figure (the median is kept)."_s, u"n"_s, u"5"_s});
     parser.addOption({u"data"_s, u"Folder for generated files (kept between runs)."_s, u"dir"_s,
                       QDir::temp().filePath(u"ondiva-bench"_s)});
     parser.addOption({u"term"_s, u"Run only the engine queries for this term."_s, u"term"_s});
-    parser.addOption({u"sections"_s, u"Sections to run, comma-separated."_s, u"list"_s,
-                      u"engine,path,memory,import,startup"_s});
+    parser.addOption(
+        {u"sections"_s, u"Sections to run, comma-separated."_s, u"list"_s, u"engine,path,memory,import,startup"_s});
     parser.process(app);
     const QStringList sections = parser.value(u"sections"_s).split(u',');
 

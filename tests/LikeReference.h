@@ -45,6 +45,15 @@ inline std::vector<char32_t> referenceDecode(std::string_view text)
 
 inline char32_t fold(char32_t c) { return c > 0x10FFFF ? c : QChar::toCaseFolded(c); }
 
+// The characters of a text, each folded.
+inline std::vector<char32_t> referenceFold(std::string_view text)
+{
+    std::vector<char32_t> chars = referenceDecode(text);
+    for (char32_t& c : chars)
+        c = fold(c);
+    return chars;
+}
+
 inline bool referenceLike(std::string_view pattern, std::string_view value, char32_t escape = 0)
 {
     const std::vector<char32_t> p = referenceDecode(pattern);

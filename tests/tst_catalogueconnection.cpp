@@ -32,6 +32,7 @@ private slots:
     void rollbackOnDestruction();
     void cursorReadsByNameAndNull();
     void bundledCatalogue();
+    void statementTexts();
 };
 
 void TestCatalogueConnection::unusableFiles_data()
@@ -180,7 +181,7 @@ void TestCatalogueConnection::valuesTravelByteExact()
             if (table == Table::Grooves)
                 QVERIFY(insert->run({QUtf8StringView(utf8), QUtf8StringView("7")}).ok());
         }
-        QVERIFY(connection->execute(kRecordApplied, {QUtf8StringView(utf8)}).ok());
+        QVERIFY(connection->execute(recordAppliedStatement(), {QUtf8StringView(utf8)}).ok());
     }
     Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Read);
     QVERIFY(connection.ok());
@@ -193,7 +194,7 @@ void TestCatalogueConnection::valuesTravelByteExact()
         QVERIFY(cursor->atEnd());
     }
     QCOMPARE(catalogue.rowCount(QStringLiteral("ARTICOLI")), 1);
-    Result<Cursor> applied = connection->execute(kAppliedCheck, {QUtf8StringView('%' + utf8 + '%')});
+    Result<Cursor> applied = connection->execute(appliedCheckStatement(), {QUtf8StringView('%' + utf8 + '%')});
     QVERIFY(applied.ok());
     QCOMPARE(applied->field(kAppliedColumn).toString(), value);
 }
@@ -205,7 +206,7 @@ void TestCatalogueConnection::appliedCheckMatchesByContainment()
                      {{QStringLiteral("n.10")}, {QStringLiteral("N.12")}, {std::nullopt}, {QStringLiteral("n.2")}});
     Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Read);
     QVERIFY(connection.ok());
-    Result<Cursor> cursor = connection->execute(kAppliedCheck, {QUtf8StringView("%n.1%")});
+    Result<Cursor> cursor = connection->execute(appliedCheckStatement(), {QUtf8StringView("%n.1%")});
     QVERIFY(cursor.ok());
     QStringList found;
     while (!cursor->atEnd()) {
@@ -222,7 +223,7 @@ void TestCatalogueConnection::rollbackOnDestruction()
         Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Write);
         QVERIFY(connection.ok());
         QVERIFY(connection->begin().ok());
-        QVERIFY(connection->execute(kRecordApplied, {QUtf8StringView("n.99")}).ok());
+        QVERIFY(connection->execute(recordAppliedStatement(), {QUtf8StringView("n.99")}).ok());
         // Leaves without commit, as a failed import would.
     }
     QCOMPARE(catalogue.rowCount(QStringLiteral("AGGIORNAMENTI")), 0);
@@ -252,6 +253,26 @@ void TestCatalogueConnection::bundledCatalogue()
     QVERIFY(cursor.ok());
     QVERIFY(!cursor->atEnd());
     QCOMPARE(cursor->field("AUTORE").toString(), QStringLiteral("Giulia D'Angelo"));
+}
+
+// The statements are built from the table descriptions; each must read exactly as written here.
+void TestCatalogueConnection::statementTexts()
+{
+    const QList<std::pair<QUtf8StringView, QUtf8StringView>> expected{
+        {searchStatement(Table::Articoli, 0), "select * from ARTICOLI where ARTICOLO like ?1"},
+        {searchStatement(Table::Articoli, 2), "select * from ARTICOLI where ONDIVA like ?1"},
+        {searchStatement(Table::SoftwareWin, 1), "select * from SOFTWARE_WIN where TYPE like ?1"},
+        {searchStatement(Table::SoftwareMac, 0), "select * from SOFTWARE_MAC where SOFTWARE like ?1"},
+        {searchStatement(Table::Grooves, 1), "select * from GROOVES where ONDIVA like ?1"},
+        {insertStatement(Table::Articoli), "insert into ARTICOLI (ARTICOLO, AUTORE, ONDIVA) values (?1, ?2, ?3)"},
+        {insertStatement(Table::SoftwareWin), "insert into SOFTWARE_WIN (SOFTWARE, TYPE, ONDIVA) values (?1, ?2, ?3)"},
+        {insertStatement(Table::SoftwareMac), "insert into SOFTWARE_MAC (SOFTWARE, TYPE, ONDIVA) values (?1, ?2, ?3)"},
+        {insertStatement(Table::Grooves), "insert into GROOVES (GROOVE, ONDIVA) values (?1, ?2)"},
+        {appliedCheckStatement(), "select * from AGGIORNAMENTI where AGGIORNATOAL like ?1"},
+        {recordAppliedStatement(), "insert into AGGIORNAMENTI (AGGIORNATOAL) values (?1)"},
+    };
+    for (const auto& [built, written] : expected)
+        QCOMPARE(built.toString(), written.toString());
 }
 
 QTEST_GUILESS_MAIN(TestCatalogueConnection)

@@ -120,7 +120,7 @@ void TestConcurrency::lockedCatalogue()
         if (!succeeds)
             QVERIFY2(searcher.messages.shown[0].text.contains(kInUse), qPrintable(searcher.messages.shown[0].text));
     }
-    QCOMPARE(sqlite::openDatabases(), 0);
+    QCOMPARE(testing::openCatalogueFiles(), 0);
     QVERIFY(QTest::qWaitFor([&] { return !QFile::exists(catalogue.path() + u"-journal"_s); }, 10000));
     if (!succeeds)
         QCOMPARE(catalogue.dump(u"AGGIORNAMENTI"_s, {u"AGGIORNATOAL"_s}), before);

@@ -139,7 +139,7 @@ void TestPaneSearch::search()
     QCOMPARE(controls.count.caption, QString::number(rows.size()));
     QCOMPARE(messages.shown.size(), 0);
     // The search closed its connection and left nothing beside the catalogue.
-    QCOMPARE(sqlite::openDatabases(), 0);
+    QCOMPARE(testing::openCatalogueFiles(), 0);
     QCOMPARE(QDir(m_catalogue->dir()).entryList(QDir::Files), QStringList(QStringLiteral("qx.mdb")));
 }
 
@@ -200,7 +200,7 @@ void TestPaneSearch::failureLeavesListEmpty()
     QVERIFY2(messages.shown[0].text.contains(message), qPrintable(messages.shown[0].text));
     QCOMPARE(messages.shown[0].style, MessageBox::Ok | MessageBox::IconCritical);
     QCOMPARE(messages.shown[0].databasesOpen, 0);
-    QCOMPARE(sqlite::openDatabases(), 0);
+    QCOMPARE(testing::openCatalogueFiles(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPaneSearch)

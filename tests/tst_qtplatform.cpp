@@ -22,8 +22,6 @@ private slots:
     void cleanup();
     void messageBox_data();
     void messageBox();
-    void nameFilters_data();
-    void nameFilters();
 };
 
 void TestQtPlatform::cleanup() { QVERIFY(!QApplication::activeModalWidget()); }
@@ -96,25 +94,6 @@ void TestQtPlatform::messageBox()
     QCOMPARE(shownButtons, buttons);
     QCOMPARE(shownIcon, icon);
     QCOMPARE(shownDefault, defaultButton);
-}
-
-void TestQtPlatform::nameFilters_data()
-{
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QString>("qtFilter");
-    QTest::newRow("one pair") << u"Aggiornamenti|*.txt"_s << u"Aggiornamenti (*.txt)"_s;
-    QTest::newRow("patterns already in the description")
-        << u"Aggiornamenti (*.txt)|*.txt|Tutti i file (*.*)|*.*"_s << u"Aggiornamenti (*.txt);;Tutti i file (*.*)"_s;
-    QTest::newRow("several patterns") << u"Testo|*.txt;*.upd"_s << u"Testo (*.txt *.upd)"_s;
-    QTest::newRow("already in Qt form") << u"Testo (*.txt)"_s << u"Testo (*.txt)"_s;
-    QTest::newRow("empty") << QString() << QString();
-}
-
-void TestQtPlatform::nameFilters()
-{
-    QFETCH(QString, filter);
-    QFETCH(QString, qtFilter);
-    QCOMPARE(QtFileDialog::qtNameFilters(filter), qtFilter);
 }
 
 QTEST_MAIN(TestQtPlatform)

@@ -2,6 +2,7 @@
 // files, each read whole and in small chunks (a line end or a UTF-8 sequence
 // split between two chunks must read the same).
 
+#include "ReadInChunks.h"
 #include "update/UpdateReader.h"
 
 #include <QTest>
@@ -10,6 +11,7 @@ using namespace Qt::Literals::StringLiterals;
 using namespace ondiva::update;
 using ondiva::catalogue::Table;
 using Kind = UpdateReader::Error::Kind;
+using ondiva::testing::readInChunks;
 
 Q_DECLARE_METATYPE(UpdateReader::Encoding)
 
@@ -59,25 +61,6 @@ QString describe(const UpdateReader::Error& error)
         return u"line %1: not UTF-8"_s.arg(error.line);
     }
     return {};
-}
-
-void feedInChunks(UpdateReader& reader, QByteArrayView file, qsizetype chunk)
-{
-    for (qsizetype at = 0; at < file.size(); at += chunk)
-        reader.feed(file.sliced(at, std::min(chunk, file.size() - at)));
-    reader.finish();
-}
-
-// Both passes, as UpdateReader::readAll makes them, with the file cut into chunks.
-UpdateReader::Outcome readInChunks(QByteArrayView file, qsizetype chunk, UpdateReader::Handler& handler)
-{
-    UpdateReader check;
-    feedInChunks(check, file, chunk);
-    if (check.state() != UpdateReader::State::Complete)
-        return {check.state(), check.error(), check.detectedEncoding()};
-    UpdateReader reader(check.detectedEncoding(), handler);
-    feedInChunks(reader, file, chunk);
-    return {reader.state(), reader.error(), check.detectedEncoding()};
 }
 
 // A file from lines in UTF-8, each followed by eol.
@@ -244,8 +227,7 @@ void TestUpdateReader::read()
 
     for (qsizetype chunk : {file.size() + 1, qsizetype(1), qsizetype(2), qsizetype(5)}) {
         Recorder recorder;
-        const UpdateReader::Outcome outcome =
-            chunk > file.size() ? UpdateReader::readAll(file, recorder) : readInChunks(file, chunk, recorder);
+        const auto outcome = readInChunks(file, recorder, chunk > file.size() ? 0 : chunk);
         const QByteArray where = "chunk " + QByteArray::number(chunk);
         QVERIFY2(outcome.state != UpdateReader::State::Stopped, where.constData());
         QCOMPARE(describe(outcome.error), error);
@@ -267,7 +249,7 @@ void TestUpdateReader::windows1252Characters()
     const QString expected =
         u"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ"_s + QString::fromLatin1(high.mid(0x20));
     Recorder recorder;
-    const auto outcome = UpdateReader::readAll(file(around(Table::Grooves, {u"X\t61"_s})).replace("X", high), recorder);
+    const auto outcome = readInChunks(file(around(Table::Grooves, {u"X\t61"_s})).replace("X", high), recorder);
     QCOMPARE(outcome.encoding, UpdateReader::Encoding::Windows1252);
     QCOMPARE(recorder.records, QStringList(u"G9|"_s + expected + u"|61"_s));
 }
@@ -278,11 +260,11 @@ void TestUpdateReader::lineLengthLimit()
         const QByteArray title(UpdateReader::kMaxLineLength - 3 + extra, 'x');
         const QByteArray bytes = file(around(Table::Grooves, {u"X\t61"_s})).replace("X", title);
         Recorder recorder;
-        const auto outcome = UpdateReader::readAll(bytes, recorder);
+        const auto outcome = readInChunks(bytes, recorder);
         QCOMPARE(describe(outcome.error), extra ? u"line 9: too long"_s : u"ok"_s);
         // Arriving in pieces, the line is refused before it is held whole.
         Recorder pieces;
-        QCOMPARE(describe(readInChunks(bytes, 4096, pieces).error), describe(outcome.error));
+        QCOMPARE(describe(readInChunks(bytes, pieces, 4096).error), describe(outcome.error));
     }
 }
 
@@ -291,7 +273,7 @@ void TestUpdateReader::handlerStopsTheReader()
     Recorder recorder;
     recorder.stopAfter = 2;
     const auto outcome =
-        UpdateReader::readAll(file(around(Table::Articoli, {u"a\tb\t1"_s, u"c\td\t2"_s, u"e\tf\t3"_s})), recorder);
+        readInChunks(file(around(Table::Articoli, {u"a\tb\t1"_s, u"c\td\t2"_s, u"e\tf\t3"_s})), recorder);
     QCOMPARE(outcome.state, UpdateReader::State::Stopped);
     QCOMPARE(recorder.records, QStringList({u"A3|a|b|1"_s, u"A4|c|d|2"_s}));
 }

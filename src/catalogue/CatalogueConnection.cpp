@@ -30,8 +30,7 @@ bool isWritable(const QFileInfo& info)
     return info.isWritable() && (info.permissions() & anyWrite);
 }
 
-Status bindAll(sqlite::Statement& statement, std::initializer_list<QUtf8StringView> values, const QString& path,
-               sqlite3* db)
+Status bindAll(sqlite::Statement& statement, std::span<const QUtf8StringView> values, const QString& path, sqlite3* db)
 {
     int index = 1;
     for (QUtf8StringView value : values) {
@@ -47,30 +46,34 @@ Status bindAll(sqlite::Statement& statement, std::initializer_list<QUtf8StringVi
 CatalogueError errorFor(int sqliteCode, const QString& path, const QString& detail)
 {
     using Kind = CatalogueError::Kind;
+    const auto error = [&](Kind kind, const QString& message) {
+        return CatalogueError{kind, message.arg(shown(path)), detail};
+    };
     switch (sqliteCode & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return {Kind::Locked, u"Il catalogo «%1» è in uso da parte di un altro programma. "
-                              u"Riprovare tra qualche istante."_s.arg(shown(path))};
+        return error(Kind::Locked, u"Il catalogo «%1» è in uso da parte di un altro programma. "
+                                   u"Riprovare tra qualche istante."_s);
     case SQLITE_READONLY:
-        return {Kind::ReadOnly,
-                u"Impossibile modificare il catalogo «%1»: il file è di sola lettura."_s.arg(shown(path))};
+        return error(Kind::ReadOnly, u"Impossibile modificare il catalogo «%1»: il file è di sola lettura."_s);
     case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-        return notCatalogue(path, u"il file è danneggiato o è di un altro tipo"_s);
+    case SQLITE_CORRUPT: {
+        CatalogueError invalid = notCatalogue(path, u"il file è danneggiato o è di un altro tipo"_s);
+        invalid.detail = detail;
+        return invalid;
+    }
     case SQLITE_FULL:
-        return {Kind::Failed,
-                u"Impossibile scrivere nel catalogo «%1»: lo spazio su disco è esaurito."_s.arg(shown(path))};
+        return error(Kind::Failed, u"Impossibile scrivere nel catalogo «%1»: lo spazio su disco è esaurito."_s);
     case SQLITE_CANTOPEN:
     case SQLITE_PERM:
     case SQLITE_AUTH:
-        return {Kind::Failed, u"Impossibile accedere al catalogo «%1»."_s.arg(shown(path))};
+        return error(Kind::Failed, u"Impossibile accedere al catalogo «%1»."_s);
     case SQLITE_IOERR:
-        return {Kind::Failed, u"Errore di lettura o scrittura nel catalogo «%1»."_s.arg(shown(path))};
+        return error(Kind::Failed, u"Errore di lettura o scrittura nel catalogo «%1»."_s);
     default:
         break;
     }
-    return {Kind::Failed, u"Errore nel catalogo «%1»: %2."_s.arg(shown(path), detail)};
+    return error(Kind::Failed, u"Il catalogo «%1» ha segnalato un errore imprevisto."_s);
 }
 
 // --- Cursor ---------------------------------------------------------------------------------------------------------
@@ -114,7 +117,7 @@ Status Cursor::step()
 
 // --- Command --------------------------------------------------------------------------------------------------------
 
-Status Command::run(std::initializer_list<QUtf8StringView> values)
+Status Command::run(std::span<const QUtf8StringView> values)
 {
     m_statement.reset();
     m_statement.clearBindings();
@@ -227,7 +230,7 @@ Result<Cursor> Connection::execute(QUtf8StringView sql, std::initializer_list<QU
     sqlite::Statement statement = m_db.prepare(sql, &rc);
     if (rc != SQLITE_OK)
         return errorFor(rc, m_path, m_db.errorMessage());
-    if (Status bound = bindAll(statement, values, m_path, m_db.get()); !bound)
+    if (Status bound = bindAll(statement, {values.begin(), values.size()}, m_path, m_db.get()); !bound)
         return bound.error();
     Cursor cursor(std::move(statement), m_path);
     if (Status first = cursor.step(); !first)

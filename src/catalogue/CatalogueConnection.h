@@ -12,6 +12,7 @@
 #include <QUtf8StringView>
 
 #include <initializer_list>
+#include <span>
 
 namespace ondiva::catalogue {
 
@@ -42,7 +43,8 @@ private:
 // A statement prepared once and run many times with different values.
 class Command {
 public:
-    Status run(std::initializer_list<QUtf8StringView> values);
+    Status run(std::span<const QUtf8StringView> values);
+    Status run(std::initializer_list<QUtf8StringView> values) { return run({values.begin(), values.size()}); }
 
 private:
     friend class Connection;

@@ -17,7 +17,8 @@ struct CatalogueError {
         Failed,       // any other failure of the database
     };
     Kind kind = Kind::Failed;
-    QString message;
+    QString message;     // for the user, in Italian
+    QString detail = {}; // the database's own technical words, if any, for the message's details
 };
 
 // A value or the error that prevented it.

@@ -300,13 +300,6 @@ char* foldTo(char* out, std::string_view text)
 
 } // namespace
 
-void appendFolded(std::string& out, std::string_view text)
-{
-    const size_t start = out.size();
-    out.resize(start + 2 * text.size() + 4);
-    out.resize(size_t(foldTo(out.data() + start, text) - out.data()));
-}
-
 Pattern::Pattern(std::string_view pattern, char32_t escape)
 {
     // The pattern reads head % middle % ... % tail; split it at each "%".

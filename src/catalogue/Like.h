@@ -15,9 +15,6 @@ struct sqlite3;
 
 namespace ondiva::like {
 
-// Appends the case-folded form of UTF-8 text to out.
-void appendFolded(std::string& out, std::string_view text);
-
 // A compiled Like pattern. Compile once, match many values (from one thread at a time).
 class Pattern {
 public:

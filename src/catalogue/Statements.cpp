@@ -1,48 +1,67 @@
 #include "Statements.h"
 
+#include <QByteArray>
+
 namespace ondiva::catalogue {
 namespace {
 
-constexpr std::array<std::array<QUtf8StringView, 3>, 4> kSearch{{
-    {"select * from ARTICOLI where ARTICOLO like ?1", "select * from ARTICOLI where AUTORE like ?1",
-     "select * from ARTICOLI where ONDIVA like ?1"},
-    {"select * from SOFTWARE_WIN where SOFTWARE like ?1", "select * from SOFTWARE_WIN where TYPE like ?1",
-     "select * from SOFTWARE_WIN where ONDIVA like ?1"},
-    {"select * from SOFTWARE_MAC where SOFTWARE like ?1", "select * from SOFTWARE_MAC where TYPE like ?1",
-     "select * from SOFTWARE_MAC where ONDIVA like ?1"},
-    {"select * from GROOVES where GROOVE like ?1", "select * from GROOVES where ONDIVA like ?1", {}},
-}};
+QByteArray searchText(const TableSchema& table, int column)
+{
+    return QByteArray("select * from ") + table.name + " where " + table.columns[size_t(column)] + " like ?1";
+}
 
-constexpr std::array<QUtf8StringView, 4> kInsert{
-    "insert into ARTICOLI (ARTICOLO, AUTORE, ONDIVA) values (?1, ?2, ?3)",
-    "insert into SOFTWARE_WIN (SOFTWARE, TYPE, ONDIVA) values (?1, ?2, ?3)",
-    "insert into SOFTWARE_MAC (SOFTWARE, TYPE, ONDIVA) values (?1, ?2, ?3)",
-    "insert into GROOVES (GROOVE, ONDIVA) values (?1, ?2)",
+QByteArray insertText(const TableSchema& table)
+{
+    QByteArray columns;
+    QByteArray values;
+    for (int i = 0; i < table.columnCount; ++i) {
+        if (i > 0) {
+            columns += ", ";
+            values += ", ";
+        }
+        columns += table.columns[size_t(i)];
+        values += "?" + QByteArray::number(i + 1);
+    }
+    return QByteArray("insert into ") + table.name + " (" + columns + ") values (" + values + ")";
+}
+
+// Every statement's text, built once from the schemas above.
+struct Texts {
+    std::array<std::array<QByteArray, kMaxColumns>, kItemTables.size()> search;
+    std::array<QByteArray, kItemTables.size()> insert;
+    QByteArray appliedCheck = searchText(kAggiornamenti, 0);
+    QByteArray recordApplied = insertText(kAggiornamenti);
+
+    Texts()
+    {
+        for (size_t t = 0; t < kItemTables.size(); ++t) {
+            for (int c = 0; c < kItemTables[t].columnCount; ++c)
+                search[t][size_t(c)] = searchText(kItemTables[t], c);
+            insert[t] = insertText(kItemTables[t]);
+        }
+    }
 };
 
-} // namespace
-
-const TableSchema& schemaOf(Table table)
+const Texts& texts()
 {
-    switch (table) {
-    case Table::Articoli:
-        return kArticoli;
-    case Table::SoftwareWin:
-        return kSoftwareWin;
-    case Table::SoftwareMac:
-        return kSoftwareMac;
-    case Table::Grooves:
-        break;
-    }
-    return kGrooves;
+    static const Texts built;
+    return built;
 }
+
+QUtf8StringView view(const QByteArray& text) { return QUtf8StringView(text.constData(), text.size()); }
+
+} // namespace
 
 QUtf8StringView searchStatement(Table table, int column)
 {
     Q_ASSERT(column >= 0 && column < schemaOf(table).columnCount);
-    return kSearch[size_t(table)][size_t(column)];
+    return view(texts().search[size_t(table)][size_t(column)]);
 }
 
-QUtf8StringView insertStatement(Table table) { return kInsert[size_t(table)]; }
+QUtf8StringView insertStatement(Table table) { return view(texts().insert[size_t(table)]); }
+
+QUtf8StringView appliedCheckStatement() { return view(texts().appliedCheck); }
+
+QUtf8StringView recordAppliedStatement() { return view(texts().recordApplied); }
 
 } // namespace ondiva::catalogue

@@ -1,7 +1,8 @@
 #pragma once
 
-// Every statement the program sends to the catalogue, in one place. Values are
-// never part of a statement's text: each travels as a bound parameter (?1, ?2 ...).
+// Every statement the program sends to the catalogue, in one place, built from
+// one description of the tables. Values are never part of a statement's text:
+// each travels as a bound parameter (?1, ?2 ...).
 
 #include <QUtf8StringView>
 
@@ -11,16 +12,20 @@
 namespace ondiva::catalogue {
 
 enum class Table { Articoli, SoftwareWin, SoftwareMac, Grooves };
+// The four item tables, in the order in which panes show them and update files list them.
 inline constexpr std::array kAllTables{Table::Articoli, Table::SoftwareWin, Table::SoftwareMac, Table::Grooves};
+
+// The most columns any table has that the program reads or writes.
+inline constexpr int kMaxColumns = 3;
 
 // A catalogue table with the columns the program reads and writes, in the
 // order in which they are shown and inserted.
 struct TableSchema {
     const char* name;
-    std::array<const char*, 3> columns;
+    std::array<const char*, kMaxColumns> columns;
     int columnCount;
 
-    std::span<const char* const> usedColumns() const { return {columns.data(), size_t(columnCount)}; }
+    constexpr std::span<const char* const> usedColumns() const { return {columns.data(), size_t(columnCount)}; }
 };
 
 inline constexpr TableSchema kArticoli{"ARTICOLI", {"ARTICOLO", "AUTORE", "ONDIVA"}, 3};
@@ -29,19 +34,24 @@ inline constexpr TableSchema kSoftwareMac{"SOFTWARE_MAC", {"SOFTWARE", "TYPE", "
 inline constexpr TableSchema kGrooves{"GROOVES", {"GROOVE", "ONDIVA", nullptr}, 2};
 inline constexpr TableSchema kAggiornamenti{"AGGIORNAMENTI", {"AGGIORNATOAL", nullptr, nullptr}, 1};
 
+// The item tables' schemas, indexed by Table.
+inline constexpr std::array kItemTables{kArticoli, kSoftwareWin, kSoftwareMac, kGrooves};
 // The five tables the program relies on, for checking a file before use.
 inline constexpr std::array kRequiredTables{kArticoli, kSoftwareWin, kSoftwareMac, kGrooves, kAggiornamenti};
 
-const TableSchema& schemaOf(Table table);
+constexpr const TableSchema& schemaOf(Table table) { return kItemTables[size_t(table)]; }
 
 // "select * from T where C like ?1"; column indexes the table's used columns.
 QUtf8StringView searchStatement(Table table, int column);
 // "insert into T (C1, C2, C3) values (?1, ?2, ?3)".
 QUtf8StringView insertStatement(Table table);
+// "select * from AGGIORNAMENTI where AGGIORNATOAL like ?1".
+QUtf8StringView appliedCheckStatement();
+// "insert into AGGIORNAMENTI (AGGIORNATOAL) values (?1)".
+QUtf8StringView recordAppliedStatement();
 
-inline constexpr QUtf8StringView kAppliedCheck = "select * from AGGIORNAMENTI where AGGIORNATOAL like ?1";
-inline constexpr QUtf8StringView kRecordApplied = "insert into AGGIORNAMENTI (AGGIORNATOAL) values (?1)";
-inline constexpr const char* kAppliedColumn = "AGGIORNATOAL";
+// The column that holds the identifiers of the updates applied.
+inline constexpr const char* kAppliedColumn = kAggiornamenti.columns[0];
 
 // The columns of one table: "select name from pragma_table_info(?1)".
 inline constexpr QUtf8StringView kTableColumns = "select name from pragma_table_info(?1)";

@@ -20,16 +20,14 @@ public:
     };
     enum Answer : int {
         AnswerOk = 1,
-        AnswerCancel = 2,
         AnswerYes = 6,
         AnswerNo = 7,
-        AnswerTryAgain = 10,
-        AnswerContinue = 11,
     };
 
     virtual ~MessageBox() = default;
     // Shows the box and returns the answer; closing it counts as the default "no" answer.
-    virtual int show(const QString& text, int style, const QString& title) = 0;
+    // details, when given, is technical text the user can unfold below the message.
+    virtual int show(const QString& text, int style, const QString& title, const QString& details = {}) = 0;
 };
 
 } // namespace ondiva

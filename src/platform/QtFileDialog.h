@@ -22,10 +22,6 @@ public:
     void showOpen() override;
     QString fileName() const override { return m_fileName; }
 
-    // A filter written as "Description|pattern[;pattern]|..." in the Qt form
-    // "Description (pattern [pattern]);;...". A filter without '|' is kept as it is.
-    static QString qtNameFilters(const QString& filter);
-
 private:
     QWidget* m_owner;
     QString m_filter;

@@ -10,8 +10,9 @@ bool QtInputFile::open(const QString& path)
 {
     close();
     m_error.clear();
+    m_detail.clear();
     const QFileInfo info(path);
-    // The common reasons get words of our own; QFile's text covers the rest.
+    // The common reasons get words of their own; QFile's text goes into the details.
     if (!info.exists()) {
         m_error = u"il file non esiste"_s;
         return false;
@@ -26,7 +27,8 @@ bool QtInputFile::open(const QString& path)
     }
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::ReadOnly)) {
-        m_error = m_file.errorString();
+        m_error = u"il sistema non ne consente l'apertura"_s;
+        m_detail = m_file.errorString();
         return false;
     }
     return true;
@@ -35,8 +37,10 @@ bool QtInputFile::open(const QString& path)
 qint64 QtInputFile::read(char* data, qint64 maxSize)
 {
     const qint64 count = m_file.read(data, maxSize);
-    if (count < 0)
-        m_error = m_file.errorString();
+    if (count < 0) {
+        m_error = u"errore di lettura dal disco"_s;
+        m_detail = m_file.errorString();
+    }
     return count;
 }
 

@@ -13,10 +13,12 @@ public:
     qint64 read(char* data, qint64 maxSize) override;
     void close() override;
     QString errorString() const override { return m_error; }
+    QString errorDetail() const override { return m_detail; }
 
 private:
     QFile m_file;
     QString m_error;
+    QString m_detail;
 };
 
 } // namespace ondiva

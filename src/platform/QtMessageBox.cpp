@@ -27,9 +27,11 @@ QMessageBox::Icon iconOf(int style)
 
 } // namespace
 
-int QtMessageBox::show(const QString& text, int style, const QString& title)
+int QtMessageBox::show(const QString& text, int style, const QString& title, const QString& details)
 {
     QMessageBox box(iconOf(style), title, text, QMessageBox::NoButton, m_parent);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     if ((style & kButtonsMask) == YesNo) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);
         QPushButton* no = box.addButton(QMessageBox::No);

@@ -19,7 +19,7 @@ public:
     // The window the boxes are centred on and modal to.
     void setParentWidget(QWidget* parent) { m_parent = parent; }
 
-    int show(const QString& text, int style, const QString& title) override;
+    int show(const QString& text, int style, const QString& title, const QString& details = {}) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -9,30 +9,19 @@
 #include <QString>
 #include <QUtf8StringView>
 
-#include <atomic>
 #include <memory>
 #include <utility>
 
 namespace ondiva::sqlite {
 
-// How many database handles are open in this process: a command that returns
-// must have closed its own, which tests check.
-inline std::atomic<int> g_openDatabases{0};
-
 struct DatabaseCloser {
-    void operator()(sqlite3* db) const noexcept
-    {
-        sqlite3_close_v2(db);
-        --g_openDatabases;
-    }
+    void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
 };
 struct StatementFinalizer {
     void operator()(sqlite3_stmt* stmt) const noexcept { sqlite3_finalize(stmt); }
 };
 
 using DatabaseHandle = std::unique_ptr<sqlite3, DatabaseCloser>;
-
-inline int openDatabases() { return g_openDatabases.load(); }
 
 // One prepared statement. Values are bound by position (1-based, as in SQLite).
 class Statement {
@@ -91,8 +80,6 @@ public:
         sqlite3* raw = nullptr;
         const int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
         const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
-        if (raw)
-            ++g_openDatabases;
         m_db.reset(raw);
         return rc;
     }

@@ -35,7 +35,7 @@ QString PaneSearch::termOf(const QString& text)
 int PaneSearch::searchMode(const PaneDefinition& pane, const PaneView& view)
 {
     int mode = 0;
-    for (int i = 0; i < pane.optionCount; ++i) {
+    for (int i = 0; i < pane.optionCount(); ++i) {
         if (view.options[size_t(i)] && view.options[size_t(i)]->isSelected())
             mode = i;
     }
@@ -50,7 +50,8 @@ void PaneSearch::run(const PaneDefinition& pane, const PaneView& view, char sepa
     if (Status done = fill(pane, view, separator); !done) {
         view.results.clear();
         view.count.setCaption(QString());
-        m_messages.show(done.error().message, MessageBox::Ok | MessageBox::IconCritical, m_noticeTitle);
+        m_messages.show(done.error().message, MessageBox::Ok | MessageBox::IconCritical, m_noticeTitle,
+                        done.error().detail);
         return;
     }
     view.count.setCaption(QString::number(view.results.count()));
@@ -70,11 +71,11 @@ Status PaneSearch::fill(const PaneDefinition& pane, const PaneView& view, char s
         return cursor.error();
 
     const auto columns = pane.schema().usedColumns();
-    std::array<int, 3> index{};
+    std::array<int, catalogue::kMaxColumns> index{};
     for (size_t i = 0; i < columns.size(); ++i)
         index[i] = cursor->columnIndex(QUtf8StringView(columns[i]));
     // Grooves rows end with the separator, so that the list's third column stays empty.
-    const bool trailingSeparator = columns.size() < 3;
+    const bool trailingSeparator = columns.size() < catalogue::kMaxColumns;
 
     std::string row; // reused: clear() keeps its room for the next row
     while (!cursor->atEnd()) {

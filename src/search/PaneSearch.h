@@ -20,7 +20,7 @@ namespace ondiva::search {
 // The controls of one pane, as the search reaches them.
 struct PaneView {
     TextBox& searchBox;
-    std::array<OptionButton*, 3> options; // the first optionCount are set
+    std::array<OptionButton*, catalogue::kMaxColumns> options; // the first optionCount() are set
     ResultList& results;
     Label& count;
 };

@@ -37,14 +37,16 @@ constexpr QSize kClientSize(10245 / 15, 8295 / 15);
 struct OptionLayout {
     QRect geometry;
     int tabIndex;
-    QStringView caption; // before start-up sets the captions with access letters
+    // The caption start-up gives the option, with its access letter marked by
+    // "&"; until then the option shows it without the mark.
+    QStringView caption;
 };
 
 struct PaneLayout {
     const search::PaneDefinition& definition;
     const char* captionLabel;
     QRect caption;
-    std::array<OptionLayout, 3> options;
+    std::array<OptionLayout, catalogue::kMaxColumns> options;
     QRect searchBox;
     int searchTab;
     const char* occurrencesLabel;
@@ -63,9 +65,9 @@ const std::array<PaneLayout, 4>& paneLayouts()
         {search::kArticlesPane,
          "Label1",
          twips(120, 120, 1815, 315),
-         {{{twips(2040, 120, 975, 315), 6, u"Titolo"},
-           {twips(3000, 120, 975, 315), 7, u"Autore"},
-           {twips(3960, 120, 975, 315), 8, u"Rivista"}}},
+         {{{twips(2040, 120, 975, 315), 6, u"&Titolo"},
+           {twips(3000, 120, 975, 315), 7, u"&Autore"},
+           {twips(3960, 120, 975, 315), 8, u"&Rivista"}}},
          twips(5100, 120, 3000, 315),
          0,
          "Label7",
@@ -79,9 +81,9 @@ const std::array<PaneLayout, 4>& paneLayouts()
         {search::kWindowsPane,
          "Label2",
          twips(120, 2160, 2175, 315),
-         {{{twips(2400, 2220, 1095, 255), 9, u"Nome"},
-           {twips(3180, 2220, 1095, 255), 10, u"Tipo"},
-           {twips(3960, 2220, 1095, 255), 16, u"Rivista"}}},
+         {{{twips(2400, 2220, 1095, 255), 9, u"&Nome"},
+           {twips(3180, 2220, 1095, 255), 10, u"T&ipo"},
+           {twips(3960, 2220, 1095, 255), 16, u"Ri&vista"}}},
          twips(5100, 2160, 3000, 315),
          2,
          "Label8",
@@ -95,9 +97,9 @@ const std::array<PaneLayout, 4>& paneLayouts()
         {search::kMacintoshPane,
          "Label3",
          twips(120, 4200, 2235, 315),
-         {{{twips(2460, 4260, 1095, 315), 11, u"Nome"},
-           {twips(3300, 4260, 1095, 315), 12, u"Tipo"},
-           {twips(4020, 4260, 1095, 315), 17, u"Rivista"}}},
+         {{{twips(2460, 4260, 1095, 315), 11, u"N&ome"},
+           {twips(3300, 4260, 1095, 315), 12, u"Ti&po"},
+           {twips(4020, 4260, 1095, 315), 17, u"Rivi&sta"}}},
          twips(5160, 4200, 3000, 315),
          4,
          "Label9",
@@ -111,7 +113,7 @@ const std::array<PaneLayout, 4>& paneLayouts()
         {search::kGroovesPane,
          "Label11",
          twips(120, 6300, 2235, 315),
-         {{{twips(2460, 6360, 1095, 315), 22, u"Nome"}, {twips(3600, 6360, 1095, 315), 21, u"Rivista"}, {}}},
+         {{{twips(2460, 6360, 1095, 315), 22, u"No&me"}, {twips(3600, 6360, 1095, 315), 21, u"Rivista"}, {}}},
          twips(5160, 6300, 3000, 315),
          23,
          "Label12",
@@ -244,9 +246,9 @@ void MainWindow::buildClientArea()
         pane.caption->setObjectName(QLatin1StringView(layout.captionLabel));
         pane.caption->setGeometry(layout.caption);
 
-        for (int i = 0; i < definition.optionCount; ++i) {
+        for (int i = 0; i < definition.optionCount(); ++i) {
             const OptionLayout& option = layout.options[size_t(i)];
-            auto* button = new OptionRadio(option.caption.toString(), client);
+            auto* button = new OptionRadio(option.caption.toString().remove(u'&'), client);
             button->setObjectName(u"%1_%2"_s.arg(QLatin1StringView(definition.optionGroup)).arg(i));
             button->setGeometry(option.geometry);
             pane.options[size_t(i)] = button;
@@ -308,15 +310,9 @@ void MainWindow::startUp()
             option->setFocusPolicy(Qt::ClickFocus);
     }
 
-    const std::array<std::array<QString, 3>, 4> captions{{
-        {u"&Titolo"_s, u"&Autore"_s, u"&Rivista"_s},
-        {u"&Nome"_s, u"T&ipo"_s, u"Ri&vista"_s},
-        {u"N&ome"_s, u"Ti&po"_s, u"Rivi&sta"_s},
-        {u"No&me"_s, u"Rivista"_s, QString()},
-    }};
     for (size_t p = 0; p < m_panes.size(); ++p) {
-        for (int i = 0; i < m_panes[p].definition->optionCount; ++i)
-            m_panes[p].options[size_t(i)]->setText(captions[p][size_t(i)]);
+        for (int i = 0; i < m_panes[p].definition->optionCount(); ++i)
+            m_panes[p].options[size_t(i)]->setText(paneLayouts()[p].options[size_t(i)].caption.toString());
     }
 
     m_tabulaz = '\t';
@@ -325,9 +321,9 @@ void MainWindow::startUp()
 void MainWindow::fitOptionCaptions()
 {
     for (const Pane& pane : m_panes) {
-        for (int i = 0; i < pane.definition->optionCount; ++i) {
+        for (int i = 0; i < pane.definition->optionCount(); ++i) {
             OptionRadio& option = *pane.options[size_t(i)];
-            const bool last = i + 1 == pane.definition->optionCount;
+            const bool last = i + 1 == pane.definition->optionCount();
             const int visible = last ? option.width() : pane.options[size_t(i) + 1]->x() - option.x();
             fitCaption(option, std::min(visible, option.width()));
         }
@@ -340,7 +336,7 @@ void MainWindow::runSearch(const Pane& pane)
     QtLabel count(*pane.count);
     std::array<std::optional<QtOptionButton>, 3> options;
     search::PaneView view{searchBox, {}, *pane.list, count};
-    for (int i = 0; i < pane.definition->optionCount; ++i)
+    for (int i = 0; i < pane.definition->optionCount(); ++i)
         view.options[size_t(i)] = &options[size_t(i)].emplace(*pane.options[size_t(i)]);
     m_search.run(*pane.definition, view, m_tabulaz);
 }

@@ -39,21 +39,15 @@ public:
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    const QString& cataloguePath() const { return m_cataloguePath; }
-    MessageBox& messageBox() const { return m_messages; }
-    FileDialog& fileDialog() const { return *m_fileDialog; }
-    // The separator the searches put between a row's columns (Tabulaz).
-    char tabulaz() const { return m_tabulaz; }
-
 public slots:
-    // File > Update database. Does nothing yet: the update command is still to come.
+    // File > Update database: imports an update file into the catalogue.
     void runUpdate();
 
 private:
     struct Pane {
         const search::PaneDefinition* definition = nullptr;
         QLabel* caption = nullptr;
-        std::array<OptionRadio*, 3> options{};
+        std::array<OptionRadio*, catalogue::kMaxColumns> options{};
         SearchBox* searchBox = nullptr;
         QLabel* count = nullptr;
         ResultListWidget* list = nullptr;
@@ -71,7 +65,7 @@ private:
     FileDialog* m_fileDialog;
     search::PaneSearch m_search;
     std::array<Pane, 4> m_panes;
-    char m_tabulaz = 0;
+    char m_tabulaz = 0; // the separator the searches put between a row's columns (Tabulaz)
 };
 
 } // namespace ondiva::shell

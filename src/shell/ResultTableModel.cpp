@@ -44,7 +44,7 @@ int compareText(QUtf8StringView a, QUtf8StringView b)
         const auto x = uchar(a[i]);
         const auto y = uchar(b[i]);
         if (x >= 0x80 || y >= 0x80)
-            return QtPrivate::compareStrings(a.sliced(i), b.sliced(i), Qt::CaseInsensitive);
+            return QAnyStringView::compare(a.sliced(i), b.sliced(i), Qt::CaseInsensitive);
         if (lower(x) != lower(y))
             return lower(x) < lower(y) ? -1 : 1;
     }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ImportOutcome.h"
 #include "UpdateReader.h"
-#include "catalogue/CatalogueError.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace ondiva {
 class FileDialog;
@@ -28,12 +30,14 @@ public:
     void run();
 
 private:
-    // Checks the whole file: the encoding to read it in, or the notice that refuses it.
-    Result<UpdateReader::Encoding> check(const QString& path);
-    // Writes the checked file; returns the notice for the user.
-    QString write(const QString& path, UpdateReader::Encoding encoding);
-    // Streams the file through the reader until the reader has read all it wants.
-    Status stream(const QString& path, UpdateReader& reader);
+    // Checks the whole file: nothing when it may be written (encoding is then
+    // set), otherwise why it is refused.
+    std::optional<ImportOutcome> check(const QString& path, UpdateReader::Encoding& encoding);
+    // Writes the checked file.
+    ImportOutcome write(const QString& path, UpdateReader::Encoding encoding);
+    // Streams the file through the reader until the reader has read all it
+    // wants; a file that cannot be read is the outcome.
+    std::optional<ImportOutcome> stream(const QString& path, UpdateReader& reader);
 
     QString m_cataloguePath;
     FileDialog& m_dialog;

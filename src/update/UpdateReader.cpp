@@ -11,7 +11,6 @@ using catalogue::Table;
 
 namespace {
 
-constexpr std::string_view kHeader = "ARTICOLI(BOF)";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Finds a byte in [from, end); end when it is not there.
@@ -32,6 +31,24 @@ std::string_view trimSpaces(std::string_view text)
 
 Table nextSection(Table section) { return Table(int(section) + 1); }
 
+// The lines that open the articles and close each section, named after the tables.
+struct Markers {
+    std::string header = std::string(catalogue::kArticoli.name) + "(BOF)";
+    std::array<std::string, catalogue::kItemTables.size()> ends;
+
+    Markers()
+    {
+        for (size_t i = 0; i < ends.size(); ++i)
+            ends[i] = std::string(catalogue::kItemTables[i].name) + "(EOF)";
+    }
+};
+
+const Markers& markers()
+{
+    static const Markers built;
+    return built;
+}
+
 } // namespace
 
 UpdateReader::UpdateReader() = default;
@@ -41,20 +58,9 @@ UpdateReader::UpdateReader(Encoding encoding, Handler& handler)
     , m_handler(&handler)
 {}
 
-std::string_view UpdateReader::endMarker(Table section)
-{
-    switch (section) {
-    case Table::Articoli:
-        return "ARTICOLI(EOF)";
-    case Table::SoftwareWin:
-        return "SOFTWARE_WIN(EOF)";
-    case Table::SoftwareMac:
-        return "SOFTWARE_MAC(EOF)";
-    case Table::Grooves:
-        break;
-    }
-    return "GROOVES(EOF)";
-}
+std::string_view UpdateReader::endMarker(Table section) { return markers().ends[size_t(section)]; }
+
+std::string_view UpdateReader::header() { return markers().header; }
 
 void UpdateReader::feed(QByteArrayView bytes)
 {
@@ -170,7 +176,7 @@ void UpdateReader::takeLine(std::string_view line)
         m_step = Step::Header;
         return;
     case Step::Header:
-        if (line != kHeader) {
+        if (line != header()) {
             fail(Error::Kind::BadHeader);
             return;
         }
@@ -183,7 +189,7 @@ void UpdateReader::takeLine(std::string_view line)
         return;
     case Step::Records:
         if (line == endMarker(m_section)) {
-            if (m_section == Table::Grooves) {
+            if (m_section == catalogue::kAllTables.back()) {
                 m_step = Step::Done;
                 m_state = State::Complete;
             } else {
@@ -202,7 +208,7 @@ void UpdateReader::takeLine(std::string_view line)
 void UpdateReader::takeRecord(std::string_view line)
 {
     const int needed = catalogue::schemaOf(m_section).columnCount;
-    std::array<std::string_view, 3> raw;
+    std::array<std::string_view, catalogue::kMaxColumns> raw;
     int found = 0;
     // An empty line has no fields; otherwise n TABs make n + 1 fields.
     if (!line.empty()) {
@@ -229,19 +235,6 @@ void UpdateReader::takeRecord(std::string_view line)
     const Record record{m_section, m_line, std::span<const QUtf8StringView>(m_fields.data(), size_t(needed))};
     if (!m_handler->record(record))
         m_state = State::Stopped;
-}
-
-UpdateReader::Outcome UpdateReader::readAll(QByteArrayView file, Handler& handler)
-{
-    UpdateReader check;
-    check.feed(file);
-    check.finish();
-    if (check.state() != State::Complete)
-        return {check.state(), check.error(), check.detectedEncoding()};
-    UpdateReader reader(check.detectedEncoding(), handler);
-    reader.feed(file);
-    reader.finish();
-    return {reader.state(), reader.error(), check.detectedEncoding()};
 }
 
 } // namespace ondiva::update

@@ -66,13 +66,6 @@ public:
         virtual bool record(const Record& record) = 0;
     };
 
-    // What reading a whole file came to.
-    struct Outcome {
-        State state;
-        Error error;
-        Encoding encoding; // the encoding the file was read in
-    };
-
     static constexpr qsizetype kMaxLineLength = 1 << 20;
 
     // A checking reader: finds what is wrong with a file and which encoding it is
@@ -94,10 +87,8 @@ public:
 
     // The line that closes a section, such as "ARTICOLI(EOF)".
     static std::string_view endMarker(catalogue::Table section);
-
-    // Reads a file held in memory as the import reads one from disk: a checking
-    // pass first, and only a file that passes is read again, decoded, into handler.
-    static Outcome readAll(QByteArrayView file, Handler& handler);
+    // The file's second line, "ARTICOLI(BOF)".
+    static std::string_view header();
 
 private:
     enum class Step { Identifier, Header, Opening, Records, Done };
@@ -118,8 +109,8 @@ private:
     bool m_skipLineFeed = false; // the last chunk ended with CR: an LF that follows belongs to it
     std::string m_partial;       // the start of a line that continues in the next chunk
     std::string m_identifier;    // line 1, kept until the header has been checked
-    std::array<std::string, 3> m_decodeBuffers;
-    std::array<QUtf8StringView, 3> m_fields;
+    std::array<std::string, catalogue::kMaxColumns> m_decodeBuffers;
+    std::array<QUtf8StringView, catalogue::kMaxColumns> m_fields;
 };
 
 } // namespace ondiva::update

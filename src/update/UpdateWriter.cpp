@@ -14,7 +14,7 @@ UpdateWriter::UpdateWriter(Connection& connection, Command recordApplied, std::v
 
 Result<UpdateWriter> UpdateWriter::create(Connection& connection)
 {
-    Result<Command> recordApplied = connection.prepare(kRecordApplied);
+    Result<Command> recordApplied = connection.prepare(recordAppliedStatement());
     if (!recordApplied)
         return recordApplied.error();
     std::vector<Command> inserts;
@@ -30,41 +30,35 @@ Result<UpdateWriter> UpdateWriter::create(Connection& connection)
 
 bool UpdateWriter::identifier(QUtf8StringView identifier)
 {
-    m_identifier = QByteArray(identifier.data(), identifier.size());
+    const auto fail = [this](const CatalogueError& error) {
+        m_stopped = ImportOutcome::catalogueFailed(error);
+        return false;
+    };
     // The Like finds every identifier that contains this one, whatever the case of
     // its letters; only an identical one means the update is already in.
-    const QByteArray pattern = '%' + m_identifier + '%';
-    Result<Cursor> applied = m_connection->execute(kAppliedCheck, {QUtf8StringView(pattern)});
-    if (!applied) {
-        m_status = applied.error();
-        return false;
-    }
+    const QByteArray pattern = '%' + QByteArray(identifier.data(), identifier.size()) + '%';
+    Result<Cursor> applied = m_connection->execute(appliedCheckStatement(), {QUtf8StringView(pattern)});
+    if (!applied)
+        return fail(applied.error());
     const int column = applied->columnIndex(kAppliedColumn);
     while (!applied->atEnd()) {
         const QUtf8StringView recorded = applied->field(column);
-        if (QByteArrayView(recorded.data(), recorded.size()) == QByteArrayView(m_identifier)) {
-            m_alreadyApplied = true;
+        if (QByteArrayView(recorded.data(), recorded.size()) == QByteArrayView(identifier.data(), identifier.size())) {
+            m_stopped = ImportOutcome::alreadyApplied(identifier.toString());
             return false;
         }
-        if (Status next = applied->next(); !next) {
-            m_status = next;
-            return false;
-        }
+        if (Status next = applied->next(); !next)
+            return fail(next.error());
     }
-    if (Status recorded = m_recordApplied.run({identifier}); !recorded) {
-        m_status = recorded;
-        return false;
-    }
+    if (Status recorded = m_recordApplied.run({identifier}); !recorded)
+        return fail(recorded.error());
     return true;
 }
 
 bool UpdateWriter::record(const UpdateReader::Record& record)
 {
-    Command& insert = m_inserts[size_t(record.section)];
-    const auto& f = record.fields;
-    Status inserted = f.size() == 3 ? insert.run({f[0], f[1], f[2]}) : insert.run({f[0], f[1]});
-    if (!inserted) {
-        m_status = inserted;
+    if (Status inserted = m_inserts[size_t(record.section)].run(record.fields); !inserted) {
+        m_stopped = ImportOutcome::catalogueFailed(inserted.error());
         return false;
     }
     return true;

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "ImportOutcome.h"
 #include "UpdateReader.h"
 #include "catalogue/CatalogueConnection.h"
 
-#include <QByteArray>
+#include <optional>
 #include <vector>
 
 namespace ondiva::update {
@@ -20,12 +21,9 @@ public:
     bool identifier(QUtf8StringView identifier) override;
     bool record(const UpdateReader::Record& record) override;
 
-    // The identifier of the update being written (UTF-8).
-    const QByteArray& updateIdentifier() const { return m_identifier; }
-    // The catalogue already records this very identifier; nothing was written.
-    bool alreadyApplied() const { return m_alreadyApplied; }
-    // The first failure of the catalogue, if any.
-    const Status& status() const { return m_status; }
+    // Why the writer stopped the reader, if it did: the update was applied
+    // before, or the catalogue failed.
+    const std::optional<ImportOutcome>& stopped() const { return m_stopped; }
 
 private:
     UpdateWriter(catalogue::Connection& connection, catalogue::Command recordApplied,
@@ -34,9 +32,7 @@ private:
     catalogue::Connection* m_connection;
     catalogue::Command m_recordApplied;
     std::vector<catalogue::Command> m_inserts; // one per table, in catalogue::Table order
-    QByteArray m_identifier;
-    bool m_alreadyApplied = false;
-    Status m_status = Done{};
+    std::optional<ImportOutcome> m_stopped;
 };
 
 } // namespace ondiva::update

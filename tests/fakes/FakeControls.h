@@ -2,12 +2,12 @@
 
 // In-memory stand-ins for the window's controls, for driving the logic in tests.
 
+#include "OpenFiles.h"
 #include "platform/FileDialog.h"
 #include "platform/Label.h"
 #include "platform/MessageBox.h"
 #include "platform/OptionButton.h"
 #include "platform/ResultList.h"
-#include "platform/Sqlite.h"
 #include "platform/TextBox.h"
 
 #include <QList>
@@ -51,16 +51,17 @@ struct ShownMessage {
     QString text;
     int style;
     QString title;
-    int databasesOpen; // catalogue connections open while the message was up
+    QString details;
+    int databasesOpen; // catalogue files held open while the message was up
 };
 
 class FakeMessageBox : public MessageBox {
 public:
     QList<ShownMessage> shown;
     QList<int> answers; // answered in order; AnswerOk once they run out
-    int show(const QString& text, int style, const QString& title) override
+    int show(const QString& text, int style, const QString& title, const QString& details = {}) override
     {
-        shown.append({text, style, title, sqlite::openDatabases()});
+        shown.append({text, style, title, details, testing::openCatalogueFiles()});
         return answers.isEmpty() ? AnswerOk : answers.takeFirst();
     }
 };

@@ -2,6 +2,7 @@
 // end in a definite state, and must hand over only well-formed records.
 
 #include "LikeReference.h"
+#include "ReadInChunks.h"
 #include "update/UpdateReader.h"
 
 #include <QUtf8StringView>
@@ -60,8 +61,8 @@ struct Checker : UpdateReader::Handler {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     Checker checker;
-    const UpdateReader::Outcome outcome =
-        UpdateReader::readAll(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)), checker);
+    const auto outcome =
+        ondiva::testing::readInChunks(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)), checker);
     check(outcome.state == UpdateReader::State::Complete || outcome.state == UpdateReader::State::Failed,
           "reader ended neither complete nor failed");
     if (outcome.state == UpdateReader::State::Complete)
