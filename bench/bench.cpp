@@ -22,6 +22,7 @@
 #include "search/PaneSearch.h"
 #include "shell/MainWindow.h"
 #include "shell/ResultListWidget.h"
+#include "shell/ResultTableModel.h"
 #include "update/UpdateImport.h"
 
 #include <QApplication>
@@ -206,6 +207,62 @@ void benchListMemory(Report& report, const QString& catalogue, std::size_t rows)
         qFatal("the list holds %lld rows", qlonglong(list->count()));
     report.add({u"memory"_s, u"%1 rows: list bytes per row (UTF-8 bytes per row as baseline)"_s.arg(rows),
                 double(held) / double(rows), double(counting.bytes) / double(rows), u"B"_s});
+
+    // A search that finds nothing gives the room back, all but a bounded slack.
+    window->findChild<QLineEdit*>(u"InputText"_s)->setText(u"nessun titolo contiene questo"_s);
+    pressEnter(window->findChild<QLineEdit*>(u"InputText"_s));
+    QCoreApplication::processEvents();
+    if (list->count() != 0)
+        qFatal("the empty search lists %lld rows", qlonglong(list->count()));
+    const qint64 kept = heapInUse() - before;
+    report.add({u"memory"_s, u"after an empty search: bytes the list still holds (slack allowed as baseline)"_s,
+                double(std::max<qint64>(kept, 0)), double(shell::ResultTableModel::kSlackBytes) * 2, u"B"_s});
+}
+
+// Sorting a result list of every article by a text column and by the issue
+// column, against sorting the same cells as QStrings with Qt's own
+// case-insensitive comparison.
+void benchSort(Report& report, const QString& catalogue, std::size_t rows, int repeats)
+{
+    shell::ResultTableModel model({u"a"_s, u"b"_s, u"c"_s});
+    Box box;
+    std::array<Option, 3> options;
+    Caption caption;
+    Messages messages;
+    struct ModelList : ResultList {
+        shell::ResultTableModel* model;
+        void clear() override { model->clear(); }
+        void addRow(QUtf8StringView row) override { model->appendRow(row); }
+        qsizetype count() const override
+        {
+            model->flushPending();
+            return model->rowCount();
+        }
+    } list;
+    list.model = &model;
+    search::PaneSearch(catalogue, messages, u"bench"_s)
+        .run(search::kArticlesPane, {box, {&options[0], &options[1], &options[2]}, list, caption});
+    for (int column : {0, 2}) {
+        std::vector<QString> cells;
+        cells.reserve(size_t(model.rowCount()));
+        for (int row = 0; row < model.rowCount(); ++row)
+            cells.push_back(model.cellText(row, column));
+        const auto [ours, qt] = medianPair(
+            repeats,
+            [&] {
+                model.sort(-1);
+                model.sort(column);
+            },
+            [&] {
+                std::vector<QString> copy = cells;
+                std::stable_sort(copy.begin(), copy.end(), [](const QString& a, const QString& b) {
+                    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+                });
+            });
+        report.add({u"sort"_s,
+                    u"%1 rows by column %2 (QString case-insensitive sort as baseline)"_s.arg(rows).arg(column + 1),
+                    ours * 1000, qt * 1000, u"ms"_s});
+    }
 }
 
 struct ChosenFile : FileDialog {
@@ -335,7 +392,7 @@ int main(int argc, char** argv)
                       QDir::temp().filePath(u"ondiva-bench"_s)});
     parser.addOption({u"term"_s, u"Run only the engine queries for this term."_s, u"term"_s});
     parser.addOption(
-        {u"sections"_s, u"Sections to run, comma-separated."_s, u"list"_s, u"engine,path,memory,import,startup"_s});
+        {u"sections"_s, u"Sections to run, comma-separated."_s, u"list"_s, u"engine,path,memory,sort,import,startup"_s});
     parser.process(app);
     const QStringList sections = parser.value(u"sections"_s).split(u',');
 
@@ -361,6 +418,8 @@ int main(int argc, char** argv)
         benchUserPath(report, largest, largestRows, repeats);
     if (sections.contains(u"memory"_s))
         benchListMemory(report, largest, largestRows);
+    if (sections.contains(u"sort"_s))
+        benchSort(report, largest, largestRows, repeats);
     if (sections.contains(u"import"_s)) {
         for (const QString& records : parser.value(u"imports"_s).split(u',', Qt::SkipEmptyParts))
             benchImport(report, dataDir, records.toULongLong(), repeats);

@@ -137,23 +137,38 @@ void ResultTableModel::appendRow(QUtf8StringView row)
     }
     m_text.append(row.data(), row.size());
     m_ends.push_back(quint32(m_text.size()));
+    queueFlush();
+}
+
+void ResultTableModel::queueFlush()
+{
     if (!m_flushQueued) {
         m_flushQueued = true;
         QMetaObject::invokeMethod(this, &ResultTableModel::flushPending, Qt::QueuedConnection);
     }
 }
 
+void ResultTableModel::releaseSlack()
+{
+    // Growth leaves up to twice the room needed, and a list that was cleared
+    // still holds the room of its earlier rows. What the rows now stored do not
+    // need, beyond a quarter more and kSlackBytes, goes back.
+    const auto tooRoomy = [](qsizetype capacity, qsizetype used) {
+        return capacity > used + std::max<qsizetype>(used / 4, kSlackBytes);
+    };
+    if (tooRoomy(m_text.capacity(), m_text.size()))
+        m_text.squeeze();
+    if (tooRoomy(qsizetype(m_ends.capacity() * sizeof(quint32)), qsizetype(m_ends.size() * sizeof(quint32))))
+        m_ends.shrink_to_fit();
+}
+
 void ResultTableModel::flushPending()
 {
     m_flushQueued = false;
+    releaseSlack();
     const int stored = int(m_ends.size());
     if (stored == m_shownRows)
         return;
-    // Growth leaves up to twice the room needed; a finished batch gives it back.
-    if (m_text.capacity() > m_text.size() + m_text.size() / 4)
-        m_text.squeeze();
-    if (m_ends.capacity() > m_ends.size() + m_ends.size() / 4)
-        m_ends.shrink_to_fit();
 
     beginInsertRows({}, m_shownRows, stored - 1);
     if (!m_order.empty()) {
@@ -167,14 +182,17 @@ void ResultTableModel::flushPending()
 void ResultTableModel::clear()
 {
     beginResetModel();
-    // The room stays for the next search, which usually lists as much again:
-    // fresh memory costs a page fault for every page written. Once that search
-    // is done, flushPending() gives back what it did not need.
+    // The room stays for the search that clears the list, which usually lists
+    // as much again: fresh memory costs a page fault for every page written.
+    // Once that search is done (its count read, or at the next turn of the event
+    // loop, whichever comes first) the list keeps only what its rows need and a
+    // bounded slack, so an empty or failed search gives back an earlier result's memory.
     m_text.resize(0);
     m_ends.clear();
     std::vector<quint32>().swap(m_order);
     m_shownRows = 0;
     endResetModel();
+    queueFlush();
 }
 
 void ResultTableModel::sort(int column, Qt::SortOrder order)

@@ -25,6 +25,8 @@ class ResultTableModel : public QAbstractTableModel {
 
 public:
     static constexpr int kColumns = 3;
+    // Room a list may keep beyond what its rows need, between searches.
+    static constexpr qsizetype kSlackBytes = 256 * 1024;
 
     explicit ResultTableModel(const std::array<QString, kColumns>& headers, QObject* parent = nullptr);
 
@@ -48,6 +50,8 @@ public:
     QString rowsText(QList<int> rows) const;
 
 private:
+    void queueFlush();
+    void releaseSlack();
     QUtf8StringView storedRowText(qsizetype stored) const;
     qsizetype storedIndex(int viewRow) const { return m_order.empty() ? viewRow : qsizetype(m_order[size_t(viewRow)]); }
 
