@@ -10,8 +10,10 @@
 #include "search/PaneSearch.h"
 #include "update/UpdateImport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 using namespace ondiva;
@@ -22,24 +24,44 @@ namespace {
 
 const QString kInUse = u"è in uso da parte di un altro programma"_s;
 
-// Another program that takes the catalogue's exclusive lock and keeps it for a while.
+// Another program that takes the catalogue's exclusive lock and keeps it for a
+// while. Just before it lets go it notes the time (ms since the epoch), so a
+// test can tell that a command was still waiting then.
 class Locker {
 public:
     Locker(const QString& catalogue, double seconds)
     {
         m_process.start(u"sqlite3"_s, {catalogue});
         m_process.waitForStarted();
-        m_process.write(
-            QStringLiteral("begin exclusive;\nselect 'locked';\n.shell sleep %1\ncommit;\n").arg(seconds).toUtf8());
+        m_process.write(QStringLiteral("begin exclusive;\nselect 'locked';\n.shell sleep %1\n"
+                                       "select 'releasing ' || cast((julianday('now') - 2440587.5) * 86400000 as "
+                                       "integer);\ncommit;\n")
+                            .arg(seconds)
+                            .toUtf8());
         m_process.closeWriteChannel();
         // Wait until the lock is really held.
-        while (!m_process.readAllStandardOutput().contains("locked") && m_process.state() == QProcess::Running)
+        while (!m_output.contains("locked") && m_process.state() == QProcess::Running) {
             m_process.waitForReadyRead(100);
+            m_output += m_process.readAllStandardOutput();
+        }
+        m_held = m_output.contains("locked");
     }
     ~Locker() { m_process.waitForFinished(30000); }
 
+    bool held() const { return m_held; }
+    // When the lock began to be let go, once the locker has finished.
+    qint64 releasedAt()
+    {
+        m_process.waitForFinished(30000);
+        m_output += m_process.readAllStandardOutput();
+        const qsizetype at = m_output.indexOf("releasing ");
+        return at < 0 ? -1 : m_output.mid(at + 10).trimmed().toLongLong();
+    }
+
 private:
     QProcess m_process;
+    QByteArray m_output;
+    bool m_held = false;
 };
 
 struct Searcher {
@@ -80,10 +102,18 @@ class TestConcurrency : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void lockedCatalogue_data();
     void lockedCatalogue();
     void searchWhileAnotherInstanceImports();
 };
+
+void TestConcurrency::initTestCase()
+{
+    // Another program is played by Debian's sqlite3 shell.
+    if (QStandardPaths::findExecutable(u"sqlite3"_s).isEmpty())
+        QFAIL("these tests need the sqlite3 shell (Debian package sqlite3; scripts/setup.sh installs it)");
+}
 
 void TestConcurrency::lockedCatalogue_data()
 {
@@ -107,6 +137,7 @@ void TestConcurrency::lockedCatalogue()
     const QStringList before = catalogue.dump(u"AGGIORNAMENTI"_s, {u"AGGIORNATOAL"_s});
 
     Locker locker(catalogue.path(), lockSeconds);
+    QVERIFY2(locker.held(), "the other program never took the lock");
     if (importing) {
         const QString notice = import(catalogue.path(), update);
         QCOMPARE(notice.contains(u"aggiornato con successo"_s), succeeds);
@@ -120,6 +151,11 @@ void TestConcurrency::lockedCatalogue()
         if (!succeeds)
             QVERIFY2(searcher.messages.shown[0].text.contains(kInUse), qPrintable(searcher.messages.shown[0].text));
     }
+    const qint64 finished = QDateTime::currentMSecsSinceEpoch();
+    // A command that succeeded waited for the lock: it was still running when the other program let go.
+    if (succeeds)
+        QVERIFY2(finished + 1 >= locker.releasedAt(),
+                 qPrintable(u"finished at %1, the lock went at %2"_s.arg(finished).arg(locker.releasedAt())));
     QCOMPARE(testing::openCatalogueFiles(), 0);
     QVERIFY(QTest::qWaitFor([&] { return !QFile::exists(catalogue.path() + u"-journal"_s); }, 10000));
     if (!succeeds)
