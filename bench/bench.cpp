@@ -199,8 +199,15 @@ void benchListMemory(Report& report, const QString& catalogue, std::size_t rows)
     search::PaneSearch(catalogue, messages, u"bench"_s)
         .run(search::kArticlesPane, {box, {&options[0], &options[1], &options[2]}, counting, caption});
 
+    // One search that finds nothing first, so what the window sets up once is not counted.
+    auto* input = window->findChild<QLineEdit*>(u"InputText"_s);
+    input->setText(u"nessun titolo contiene questo"_s);
+    pressEnter(input);
+    QCoreApplication::processEvents();
+    input->clear();
+
     const qint64 before = heapInUse();
-    pressEnter(window->findChild<QLineEdit*>(u"InputText"_s));
+    pressEnter(input);
     QCoreApplication::processEvents();
     const qint64 held = heapInUse() - before;
     if (list->count() != qsizetype(rows))
@@ -209,8 +216,8 @@ void benchListMemory(Report& report, const QString& catalogue, std::size_t rows)
                 double(held) / double(rows), double(counting.bytes) / double(rows), u"B"_s});
 
     // A search that finds nothing gives the room back, all but a bounded slack.
-    window->findChild<QLineEdit*>(u"InputText"_s)->setText(u"nessun titolo contiene questo"_s);
-    pressEnter(window->findChild<QLineEdit*>(u"InputText"_s));
+    input->setText(u"nessun titolo contiene questo"_s);
+    pressEnter(input);
     QCoreApplication::processEvents();
     if (list->count() != 0)
         qFatal("the empty search lists %lld rows", qlonglong(list->count()));
@@ -391,8 +398,8 @@ int main(int argc, char** argv)
     parser.addOption({u"data"_s, u"Folder for generated files (kept between runs)."_s, u"dir"_s,
                       QDir::temp().filePath(u"ondiva-bench"_s)});
     parser.addOption({u"term"_s, u"Run only the engine queries for this term."_s, u"term"_s});
-    parser.addOption(
-        {u"sections"_s, u"Sections to run, comma-separated."_s, u"list"_s, u"engine,path,memory,sort,import,startup"_s});
+    parser.addOption({u"sections"_s, u"Sections to run, comma-separated."_s, u"list"_s,
+                      u"engine,path,memory,sort,import,startup"_s});
     parser.process(app);
     const QStringList sections = parser.value(u"sections"_s).split(u',');
 

@@ -17,6 +17,14 @@ namespace {
 constexpr std::array<int, ResultTableModel::kColumns> kColumnShares{6, 5, 3};
 constexpr int kShareTotal = 14;
 
+// Fixed row heights and no content-based sizing keep a million rows smooth.
+void setUpRowHeader(QHeaderView& rows, int rowHeight)
+{
+    rows.hide();
+    rows.setSectionResizeMode(QHeaderView::Fixed);
+    rows.setDefaultSectionSize(rowHeight);
+}
+
 } // namespace
 
 ResultListWidget::ResultListWidget(const QString& subject,
@@ -48,11 +56,7 @@ ResultListWidget::ResultListWidget(const QString& subject,
     m_view.setCornerButtonEnabled(false);
     m_view.setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
-    // Fixed row heights and no content-based sizing keep a million rows smooth.
-    QHeaderView* rows = m_view.verticalHeader();
-    rows->hide();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(m_view.fontMetrics().height() + 2);
+    setUpRowHeader(*m_view.verticalHeader(), m_view.fontMetrics().height() + 2);
     QHeaderView* columns = m_view.horizontalHeader();
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setStretchLastSection(false);
@@ -82,6 +86,8 @@ ResultListWidget::~ResultListWidget()
 void ResultListWidget::clear()
 {
     m_model.clear();
+    // A search that fails reads no count: the header is trimmed at the next turn of the event loop.
+    QMetaObject::invokeMethod(this, &ResultListWidget::trimRowHeader, Qt::QueuedConnection);
     m_view.horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
@@ -90,8 +96,28 @@ void ResultListWidget::addRow(QUtf8StringView row) { m_model.appendRow(row); }
 qsizetype ResultListWidget::count() const
 {
     // Whoever asks for the count is about to show it: the rows appear together with it.
+    const_cast<ResultListWidget*>(this)->trimRowHeader();
     m_model.flushPending();
     return m_model.storedRows();
+}
+
+void ResultListWidget::trimRowHeader()
+{
+    // The row header keeps a few bytes for every row it has had, even once
+    // they are gone. When a search lists far fewer rows than the header has
+    // room for, a new header takes its place before the rows are shown, so
+    // the list keeps no more than about ResultTableModel::kSlackBytes beyond
+    // what its rows need; a search listing as much again keeps the room.
+    const qsizetype rows = m_model.storedRows();
+    m_headerRows = std::max(m_headerRows, rows);
+    constexpr qsizetype kBytesPerRow = 8;
+    if (m_headerRows * kBytesPerRow <= ResultTableModel::kSlackBytes || rows * 2 >= m_headerRows)
+        return;
+    const int rowHeight = m_view.verticalHeader()->defaultSectionSize();
+    auto* header = new QHeaderView(Qt::Vertical, &m_view);
+    setUpRowHeader(*header, rowHeight);
+    m_view.setVerticalHeader(header); // the view deletes the old one
+    m_headerRows = rows;
 }
 
 QString ResultListWidget::selectedText() const

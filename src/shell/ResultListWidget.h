@@ -39,12 +39,14 @@ protected:
 
 private:
     void fitColumns();
+    void trimRowHeader();
 
     // count() is const for the logic but announces pending rows to the view first.
     mutable ResultTableModel m_model;
     QLabel m_title;
     QTableView m_view;
     int m_fittedWidth = -1;
+    qsizetype m_headerRows = 0; // the most rows the row header has had room for
 };
 
 } // namespace ondiva::shell
