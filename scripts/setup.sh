@@ -9,6 +9,7 @@ packages=(
     libsqlite3-dev sqlite3
     fonts-dejavu-core
     clang libclang-rt-14-dev
+    mdbtools mdbtools-dev
 )
 
 missing=()
