@@ -1,5 +1,6 @@
 #include "CatalogueConnection.h"
 
+#include "LegacyFormat.h"
 #include "Like.h"
 #include "Statements.h"
 
@@ -163,8 +164,14 @@ Result<Connection> Connection::open(const QString& path, Access access)
         return errorFor(likeRc, path, db.errorMessage());
 
     Connection connection(std::move(db), path);
-    if (Status schema = connection.checkSchema(); !schema)
+    if (Status schema = connection.checkSchema(); !schema) {
+        if (schema.error().kind == CatalogueError::Kind::NotCatalogue && accessFormatOfFile(path))
+            return CatalogueError{CatalogueError::Kind::LegacyFormat,
+                                  u"Il catalogo «%1» è ancora nel formato di Microsoft Access delle versioni "
+                                  u"precedenti del programma. Riavviare il programma: all'avvio proporrà di "
+                                  u"convertirlo."_s.arg(shown(path))};
         return schema.error();
+    }
     if (writable)
         connection.removeStaleJournal();
     return connection;

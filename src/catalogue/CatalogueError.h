@@ -12,6 +12,7 @@ struct CatalogueError {
     enum class Kind {
         Missing,      // the file does not exist
         NotCatalogue, // not a database, or a table or column is missing
+        LegacyFormat, // still the Access file of an earlier version, not yet converted
         Locked,       // another program holds the file
         ReadOnly,     // the file cannot be written
         Failed,       // any other failure of the database

@@ -4,6 +4,12 @@
 
 namespace ondiva {
 
+// What a notice tells the user: the message, and technical details to unfold, if any.
+struct Notice {
+    QString text;
+    QString details;
+};
+
 // A modal message box. Styles and answers use the classic numbering so that a
 // style value reads the same everywhere: buttons + icon + default button.
 class MessageBox {

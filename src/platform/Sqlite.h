@@ -42,6 +42,7 @@ public:
                                    SQLITE_UTF8);
     }
     int bindText(int index, const QString& text) { return bindText(index, QUtf8StringView(text.toUtf8())); }
+    int bindNull(int index) { return sqlite3_bind_null(m_stmt.get(), index); }
 
     // Steps once: SQLITE_ROW, SQLITE_DONE or an error code.
     int step() { return sqlite3_step(m_stmt.get()); }

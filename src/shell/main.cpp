@@ -1,3 +1,7 @@
+#include "catalogue/LegacyConversion.h"
+#include "platform/AccessChildReader.h"
+#include "platform/PosixCatalogueFiles.h"
+#include "platform/QtConversionProgress.h"
 #include "platform/QtMessageBox.h"
 #include "shell/MainWindow.h"
 
@@ -10,7 +14,16 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The catalogue lives beside the program, whatever the current directory.
     const QString catalogue = QCoreApplication::applicationDirPath() + u"/qx.mdb"_s;
+    const QString title = ondiva::shell::MainWindow::kTitle.toString();
     ondiva::QtMessageBox messages;
+    {
+        // A catalogue an earlier version kept as an Access file is offered for
+        // conversion before the window takes any input.
+        ondiva::AccessChildReader reader(ondiva::AccessChildReader::besideProgram());
+        ondiva::PosixCatalogueFiles files;
+        ondiva::QtConversionProgress progress(title);
+        ondiva::catalogue::offerConversion(catalogue, title, messages, reader, files, progress);
+    }
     ondiva::shell::MainWindow window(catalogue, messages);
     messages.setParentWidget(&window);
     window.show();

@@ -2,6 +2,7 @@
 
 #include "UpdateReader.h"
 #include "catalogue/CatalogueError.h"
+#include "platform/MessageBox.h"
 
 #include <QString>
 
@@ -33,12 +34,6 @@ struct ImportOutcome {
     static ImportOutcome invalidFile(const UpdateReader::Error& error);
     static ImportOutcome fileUnreadable(QString path, bool opening, QString reason, QString detail);
     static ImportOutcome catalogueFailed(CatalogueError error);
-};
-
-// A notice for the user: the message, and technical details to unfold, if any.
-struct Notice {
-    QString text;
-    QString details;
 };
 
 Notice noticeFor(const ImportOutcome& outcome);

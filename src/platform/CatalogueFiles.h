@@ -1,0 +1,44 @@
+#pragma once
+
+// The file operations that replace a catalogue without ever leaving half of
+// one under its name: a new file written beside it, forced to disk, and put in
+// its place in one step, with the old file's bytes kept under another name.
+
+#include <QString>
+#include <QStringList>
+
+namespace ondiva {
+
+struct FileStatus {
+    enum class Kind { Ok, Exists, NoSpace, Denied, Failed };
+    Kind kind = Kind::Ok;
+    QString detail; // the system's own words
+
+    explicit operator bool() const { return kind == Kind::Ok; }
+};
+
+class CatalogueFiles {
+public:
+    virtual ~CatalogueFiles() = default;
+    // Creates a new empty file beside target with a name of its own, starting
+    // with target's name and `tag`; the name goes into path.
+    virtual FileStatus createBeside(const QString& target, const QString& tag, QString& path) = 0;
+    // Forces a file's bytes to disk.
+    virtual FileStatus sync(const QString& path) = 0;
+    // Gives the bytes of path the further name `name`, with no copy where the
+    // file system allows; an existing `name` is never replaced (Exists).
+    virtual FileStatus keepAs(const QString& path, const QString& name) = 0;
+    // Puts source in target's place in one step, and forces the folder to disk.
+    virtual FileStatus replace(const QString& source, const QString& target) = 0;
+    virtual bool remove(const QString& path) = 0;
+    virtual bool exists(const QString& path) = 0;
+    // Whether two names are the same file (one file under two names).
+    virtual bool sameFile(const QString& a, const QString& b) = 0;
+    // The files beside target whose names start with target's name and tag.
+    virtual QStringList filesBeside(const QString& target, const QString& tag) = 0;
+    // Whether the folder holding target may be written (from its permission
+    // bits, so that a folder marked read-only stays so even for the administrator).
+    virtual bool folderWritable(const QString& target) = 0;
+};
+
+} // namespace ondiva

@@ -1,0 +1,182 @@
+#include "PosixCatalogueFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace ondiva {
+namespace {
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+FileStatus fromErrno(int error)
+{
+    FileStatus status;
+    switch (error) {
+    case 0:
+        return status;
+    case EEXIST:
+        status.kind = FileStatus::Kind::Exists;
+        break;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        status.kind = FileStatus::Kind::NoSpace;
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        status.kind = FileStatus::Kind::Denied;
+        break;
+    default:
+        status.kind = FileStatus::Kind::Failed;
+        break;
+    }
+    status.detail = QString::fromLocal8Bit(std::strerror(error));
+    return status;
+}
+
+FileStatus syncPath(const QString& path, int flags)
+{
+    const int fd = ::open(native(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return fromErrno(errno);
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    return fromErrno(rc == 0 ? 0 : error);
+}
+
+FileStatus syncFolderOf(const QString& path)
+{
+    return syncPath(QFileInfo(path).absolutePath(), O_RDONLY | O_DIRECTORY);
+}
+
+// Copies a file's bytes to a new file `to`, which must not exist, and forces them to disk.
+FileStatus copyInto(const QString& from, const QString& to)
+{
+    const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return fromErrno(errno);
+    const int out = ::open(native(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return fromErrno(error);
+    }
+    int error = 0;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t count = ::read(in, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            error = count < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t written = 0; written < count && !error;) {
+            const ssize_t n = ::write(out, buffer + written, size_t(count - written));
+            if (n < 0 && errno != EINTR)
+                error = errno;
+            else if (n > 0)
+                written += n;
+        }
+        if (error)
+            break;
+    }
+    if (!error && ::fsync(out) != 0)
+        error = errno;
+    ::close(out);
+    ::close(in);
+    if (error)
+        ::unlink(native(to).constData());
+    return fromErrno(error);
+}
+
+} // namespace
+
+FileStatus PosixCatalogueFiles::createBeside(const QString& target, const QString& tag, QString& path)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate = target + tag + QString::number(QRandomGenerator::global()->generate(), 36);
+        const int fd = ::open(native(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            path = candidate;
+            return {};
+        }
+        if (errno != EEXIST)
+            return fromErrno(errno);
+    }
+    return fromErrno(EEXIST);
+}
+
+FileStatus PosixCatalogueFiles::sync(const QString& path) { return syncPath(path, O_RDONLY); }
+
+FileStatus PosixCatalogueFiles::keepAs(const QString& path, const QString& name)
+{
+    if (::link(native(path).constData(), native(name).constData()) != 0) {
+        const int error = errno;
+        if (error == EEXIST)
+            return fromErrno(error);
+        if (error != EPERM && error != ENOTSUP && error != EOPNOTSUPP && error != EXDEV && error != EMLINK)
+            return fromErrno(error);
+        // A file system without hard links: the bytes are copied instead.
+        if (FileStatus copied = copyInto(path, name); !copied)
+            return copied;
+    }
+    return syncFolderOf(name);
+}
+
+FileStatus PosixCatalogueFiles::replace(const QString& source, const QString& target)
+{
+    if (::rename(native(source).constData(), native(target).constData()) != 0)
+        return fromErrno(errno);
+    return syncFolderOf(target);
+}
+
+bool PosixCatalogueFiles::remove(const QString& path) { return ::unlink(native(path).constData()) == 0; }
+
+bool PosixCatalogueFiles::exists(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(native(path).constData(), &info) == 0;
+}
+
+bool PosixCatalogueFiles::sameFile(const QString& a, const QString& b)
+{
+    struct stat first {};
+    struct stat second {};
+    return ::stat(native(a).constData(), &first) == 0 && ::stat(native(b).constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+QStringList PosixCatalogueFiles::filesBeside(const QString& target, const QString& tag)
+{
+    const QFileInfo info(target);
+    QStringList found;
+    const QString prefix = info.fileName() + tag;
+    const QDir folder = info.absoluteDir();
+    for (const QString& name : folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System))
+        found << folder.filePath(name);
+    return found;
+}
+
+bool PosixCatalogueFiles::folderWritable(const QString& target)
+{
+    const QFileInfo folder(QFileInfo(target).absolutePath());
+    const auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return folder.isWritable() && (folder.permissions() & anyWrite);
+}
+
+} // namespace ondiva
