@@ -64,6 +64,7 @@ private:
     void startUp();
     void fitOptionCaptions();
     void runSearch(const Pane& pane);
+    void nameControlsForScreenReaders();
 
     QString m_cataloguePath;
     MessageBox& m_messages;
