@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev sqlite3
     fonts-dejavu-core
+    qt6-translations-l10n
+    desktop-file-utils appstream
     clang libclang-rt-14-dev
     mdbtools mdbtools-dev
 )

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "AccessibleNames.h"
 #include "OptionRadio.h"
 #include "ResultListWidget.h"
 #include "SearchBox.h"
@@ -191,6 +192,7 @@ MainWindow::MainWindow(QString cataloguePath, MessageBox& messages, FileDialog* 
     buildClientArea();
     startUp();
     fitOptionCaptions();
+    nameControlsForScreenReaders();
 
     resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
     if (const QScreen* display = screen())
@@ -345,6 +347,53 @@ void MainWindow::runUpdate()
 {
     QtInputFile input;
     update::UpdateImport(m_cataloguePath, *m_fileDialog, m_messages, input).run();
+}
+
+// What a screen reader speaks for each control. The captions become the
+// buddies of what they caption; the search boxes are renamed whenever the
+// chosen option changes, since each says which field it searches.
+void MainWindow::nameControlsForScreenReaders()
+{
+    const auto nameSearchBox = [](const Pane& pane) {
+        // As in a search: the selected option, or the first when none of the pane's is.
+        int field = 0;
+        for (int i = 0; i < pane.definition->optionCount; ++i) {
+            if (pane.options[size_t(i)]->isChecked())
+                field = i;
+        }
+        // Qt announces every rename, even to the same name; the reader hears only real changes.
+        const QString name = searchBoxName(pane.caption->text(), pane.options[size_t(field)]->text());
+        if (pane.searchBox->accessibleName() != name)
+            pane.searchBox->setAccessibleName(name);
+    };
+
+    for (size_t p = 0; p < m_panes.size(); ++p) {
+        const Pane& pane = m_panes[p];
+        const PaneLayout& layout = paneLayouts()[p];
+        const QString subject = layout.subject.toString();
+
+        pane.caption->setBuddy(pane.searchBox);
+        if (auto* occurrences = centralWidget()->findChild<QLabel*>(QLatin1StringView(layout.occurrencesLabel)))
+            occurrences->setBuddy(pane.count);
+
+        for (int i = 0; i < pane.definition->optionCount; ++i) {
+            OptionRadio* option = pane.options[size_t(i)];
+            option->setAccessibleName(optionName(subject, option->text()));
+            option->setAccessibleDescription(searchBoxName(pane.caption->text(), option->text()));
+            connect(option, &QAbstractButton::toggled, this, [this, nameSearchBox] {
+                for (const Pane& each : m_panes)
+                    nameSearchBox(each);
+            });
+        }
+        nameSearchBox(pane);
+        pane.searchBox->setAccessibleDescription(searchBoxDescription());
+
+        for (QWidget* list : {static_cast<QWidget*>(pane.list), static_cast<QWidget*>(&pane.list->view())}) {
+            list->setAccessibleName(pane.list->title());
+            list->setAccessibleDescription(resultListDescription());
+        }
+        nameCount(*pane.count, subject);
+    }
 }
 
 } // namespace ondiva::shell

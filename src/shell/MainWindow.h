@@ -58,6 +58,7 @@ private:
     void startUp();
     void fitOptionCaptions();
     void runSearch(const Pane& pane);
+    void nameControlsForScreenReaders();
 
     QString m_cataloguePath;
     MessageBox& m_messages;

@@ -4,13 +4,10 @@
 #include <QPixmap>
 
 namespace ondiva::shell {
-namespace {
 
-QPixmap drawIcon(int size)
+void paintIcon(QPainter& painter, int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(size / 32.0, size / 32.0);
 
@@ -31,6 +28,17 @@ QPixmap drawIcon(int size)
     painter.drawEllipse(QPointF(20, 19), 7, 7);
     painter.setPen(QPen(QColor(32, 32, 96), 4.5, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(QPointF(25.5, 24.5), QPointF(30, 29));
+    painter.restore();
+}
+
+namespace {
+
+QPixmap drawIcon(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    paintIcon(painter, size);
     return pixmap;
 }
 
