@@ -357,7 +357,7 @@ void MainWindow::nameControlsForScreenReaders()
     const auto nameSearchBox = [](const Pane& pane) {
         // As in a search: the selected option, or the first when none of the pane's is.
         int field = 0;
-        for (int i = 0; i < pane.definition->optionCount; ++i) {
+        for (int i = 0; i < pane.definition->optionCount(); ++i) {
             if (pane.options[size_t(i)]->isChecked())
                 field = i;
         }
@@ -376,7 +376,7 @@ void MainWindow::nameControlsForScreenReaders()
         if (auto* occurrences = centralWidget()->findChild<QLabel*>(QLatin1StringView(layout.occurrencesLabel)))
             occurrences->setBuddy(pane.count);
 
-        for (int i = 0; i < pane.definition->optionCount; ++i) {
+        for (int i = 0; i < pane.definition->optionCount(); ++i) {
             OptionRadio* option = pane.options[size_t(i)];
             option->setAccessibleName(optionName(subject, option->text()));
             option->setAccessibleDescription(searchBoxName(pane.caption->text(), option->text()));
