@@ -67,6 +67,7 @@ qsizetype indexOf(const QStringList& names, QAnyStringView name)
 struct TablePlan {
     const TableSchema* schema;
     QString sourceName;
+    qint64 declaredRows;
     QStringList columns; // safe, distinct names, in the Access file's order
 };
 
@@ -238,7 +239,7 @@ ConversionOutcome LegacyConversion::run()
             }
         }
         used[size_t(found - tables.begin())] = true;
-        TablePlan plan{&schema, found->name, {}};
+        TablePlan plan{&schema, found->name, found->rows, {}};
         for (const QString& column : found->columns) {
             QString safe = safeColumnName(column);
             for (int n = 2; indexOf(plan.columns, safe) >= 0; ++n)
@@ -295,6 +296,17 @@ ConversionOutcome LegacyConversion::run()
             return writeFailed(*writer.error());
         if (failure)
             return readFailed(*failure);
+        // A damaged file can end early without a word: every table must give
+        // as many rows as the file itself counts.
+        for (size_t i = 0; i < plans.size(); ++i) {
+            if (writer.rows[i] != plans[i].declaredRows) {
+                outcome.kind = Kind::RowsMissing;
+                outcome.table = QLatin1StringView(plans[i].schema->name);
+                outcome.declaredRows = plans[i].declaredRows;
+                outcome.rows = writer.rows;
+                return outcome;
+            }
+        }
         if ((rc = db.exec("commit")) != SQLITE_OK)
             return dbError(rc);
         outcome.rows = writer.rows;
@@ -404,6 +416,18 @@ Notice noticeFor(const ConversionOutcome& outcome, const QString& cataloguePath)
                 u"quindi non è un catalogo di Ondiva Magazine."_s.arg(path, outcome.table, outcome.column) +
                     unchanged,
                 {}};
+    case Kind::RowsMissing: {
+        const auto table = std::find_if(kRequiredTables.begin(), kRequiredTables.end(), [&](const TableSchema& t) {
+            return outcome.table == QLatin1StringView(t.name);
+        });
+        const qint64 read = table == kRequiredTables.end() ? 0 : outcome.rows[size_t(table - kRequiredTables.begin())];
+        const QLocale italian(QLocale::Italian, QLocale::Italy);
+        return {u"Impossibile convertire il catalogo «%1»: il file di Access è danneggiato (la tabella %2 dovrebbe "
+                u"avere %3 righe, ma se ne leggono %4)."_s.arg(
+                    path, outcome.table, italian.toString(outcome.declaredRows), italian.toString(read)) +
+                    damagedAdvice + unchanged,
+                {}};
+    }
     case Kind::WriteFailed:
         return {u"Impossibile convertire il catalogo. "_s + outcome.writeError.message + unchanged,
                 outcome.writeError.detail};

@@ -31,6 +31,7 @@ struct ConversionOutcome {
         ReaderFailed,   // the Access file could not be read (readFailure)
         MissingTable,   // table
         MissingColumn,  // table, column
+        RowsMissing,    // table: the rows read are not the rows the file says it holds (declaredRows)
         WriteFailed,    // the new catalogue could not be written (writeError)
         FileFailed,     // the new catalogue could not take the old one's place (fileStatus)
     };
@@ -38,6 +39,7 @@ struct ConversionOutcome {
     LegacyReadFailure readFailure;
     QString table;
     QString column;
+    qint64 declaredRows = 0;
     CatalogueError writeError;
     FileStatus fileStatus;
 

@@ -100,8 +100,9 @@ void writeRows(MdbHandle* mdb, MdbTableDef* table)
         size_t size = 0;
         if (mdb_find_row(mdb, int(table->cur_row) - 1, &start, &size) != 0)
             continue;
-        const int count = mdb_crack_row(table, start & 0x1FFF, size, fields.data());
-        if (count < int(table->num_cols))
+        // (A row written before columns were added holds fewer of its own; libmdb
+        // still fills every field, the missing ones as NULL.)
+        if (mdb_crack_row(table, start & 0x1FFF, size, fields.data()) < 0)
             continue;
         for (unsigned i = 0; i < table->num_cols; ++i)
             fieldOf[size_t(fields[i].colnum)] = int(i);

@@ -1,0 +1,640 @@
+// The takeover of a catalogue kept as an Access file: files written by our
+// own Access writer, read by the real reader process, converted and swapped
+// in; and every way that can go wrong, each leaving the Access file as it was.
+
+#include "AccessWriter.h"
+#include "TestCatalogue.h"
+#include "catalogue/CatalogueConnection.h"
+#include "catalogue/LegacyConversion.h"
+#include "fakes/FakeControls.h"
+#include "platform/AccessChildReader.h"
+#include "platform/AccessFrames.h"
+#include "platform/ConversionProgress.h"
+#include "platform/PosixCatalogueFiles.h"
+#include "platform/QtInputFile.h"
+#include "search/PaneSearch.h"
+#include "update/UpdateImport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace ondiva;
+using namespace Qt::Literals::StringLiterals;
+using bench::AccessColumn;
+using bench::JetVersion;
+using catalogue::Connection;
+
+Q_DECLARE_METATYPE(ondiva::bench::JetVersion)
+
+namespace {
+
+using Value = std::optional<std::string>;
+using Rows = std::vector<std::vector<Value>>;
+const QString kUnchanged = u"Il catalogo non è stato modificato."_s;
+
+struct SourceTable {
+    std::string name;
+    std::vector<AccessColumn> columns;
+    Rows rows;
+};
+
+std::string writeAccess(const QString& path, JetVersion version, const std::vector<SourceTable>& tables)
+{
+    std::vector<bench::AccessTable> out;
+    for (const SourceTable& table : tables) {
+        auto next = std::make_shared<size_t>(0);
+        const Rows* rows = &table.rows;
+        out.push_back({table.name, table.columns, [next, rows](bench::AccessRow& row) {
+                           if (*next >= rows->size())
+                               return false;
+                           row = (*rows)[(*next)++];
+                           return true;
+                       }});
+    }
+    return bench::writeAccessFile(path.toStdString(), version, std::move(out));
+}
+
+std::vector<AccessColumn> texts(std::initializer_list<const char*> names)
+{
+    std::vector<AccessColumn> columns;
+    for (const char* name : names)
+        columns.push_back({name, AccessColumn::Type::Text});
+    return columns;
+}
+
+// The five tables with a row or two each.
+std::vector<SourceTable> smallCatalogue()
+{
+    return {
+        {"ARTICOLI", texts({"ARTICOLO", "AUTORE", "ONDIVA"}), {{"Caffè e MIDI", "Giulia D'Angelo", "7"}}},
+        {"SOFTWARE_WIN", texts({"SOFTWARE", "TYPE", "ONDIVA"}), {{"Sequencer", "Freeware", "8"}}},
+        {"SOFTWARE_MAC", texts({"SOFTWARE", "TYPE", "ONDIVA"}), {{"Arpeggiatore", "Demo", "9"}}},
+        {"GROOVES", texts({"GROOVE", "ONDIVA"}), {{"Swing", "10"}}},
+        {"AGGIORNAMENTI", texts({"AGGIORNATOAL"}), {{"n.10"}}},
+    };
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+// Every row of a table of an SQLite catalogue, columns joined by "|", NULL as "<NULL>".
+QStringList dump(const QString& path, const char* table)
+{
+    sqlite::Database db;
+    if (db.open(path, false) != SQLITE_OK)
+        return {u"<not a catalogue>"_s};
+    sqlite::Statement rows = db.prepare(QUtf8StringView(QByteArray("select * from ") + table + " order by rowid"));
+    QStringList out;
+    while (rows.isValid() && rows.step() == SQLITE_ROW) {
+        QStringList cells;
+        for (int i = 0; i < rows.columnCount(); ++i)
+            cells << (rows.isNull(i) ? u"<NULL>"_s : rows.text(i).toString());
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+QStringList expected(const Rows& rows)
+{
+    QStringList out;
+    for (const auto& row : rows) {
+        QStringList cells;
+        for (const Value& value : row)
+            cells << (value ? QString::fromStdString(*value) : u"<NULL>"_s);
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+class Progress : public ConversionProgress {
+public:
+    qint64 total = -1;
+    qint64 stopAt = -1; // rows after which the user presses Cancel
+    bool open = false;
+    void start(qint64 rows) override
+    {
+        total = rows;
+        open = true;
+    }
+    bool advance(qint64 done) override { return stopAt < 0 || done < stopAt; }
+    void finish() override { open = false; }
+};
+
+// Starts the program's conversion as the user meets it: the question, answered, then the outcome.
+QList<fakes::ShownMessage> offer(const QString& catalogue, LegacyCatalogueReader& reader, Progress& progress,
+                                 int answer = MessageBox::AnswerYes)
+{
+    fakes::FakeMessageBox messages;
+    messages.answers = {answer};
+    PosixCatalogueFiles files;
+    catalogue::offerConversion(catalogue, u"Ondiva"_s, messages, reader, files, progress);
+    return messages.shown;
+}
+
+AccessChildReader realReader() { return AccessChildReader(QStringLiteral(ONDIVA_ACCESS_READER), 20000); }
+
+} // namespace
+
+class TestLegacyConversion : public QObject {
+    Q_OBJECT
+
+private slots:
+    void framesSurviveAnyChunking();
+    void readerAgreesWithMdbJson_data();
+    void readerAgreesWithMdbJson();
+    void convertsEverythingExactly_data();
+    void convertsEverythingExactly();
+    void searchesAndUpdatesAsBefore_data();
+    void searchesAndUpdatesAsBefore();
+    void badFilesChangeNothing_data();
+    void badFilesChangeNothing();
+    void cancelChangesNothing();
+    void declinedCatalogueIsReported();
+    void leftoversOfAKillAreTidied();
+};
+
+void TestLegacyConversion::framesSurviveAnyChunking()
+{
+    access::FrameWriter out;
+    out.begin(access::FrameType::Table);
+    out.u32(3);
+    out.text("T");
+    for (const char* column : {"a", "b", "c"})
+        out.text(column);
+    out.u64(2);
+    out.end();
+    const std::string odd("\0\xff\t\n'\"E\x05", 8);
+    for (int i = 0; i < 2; ++i) {
+        out.begin(access::FrameType::Row);
+        out.byte(0);
+        out.byte(1);
+        out.text({});
+        out.byte(1);
+        out.text(odd + std::string(size_t(i) * 70000, 'x'));
+        out.end();
+    }
+    out.begin(access::FrameType::EndTable);
+    out.end();
+    out.begin(access::FrameType::Done);
+    out.end();
+    const std::string stream = out.bytes();
+
+    struct Recorder : access::FrameHandler {
+        QStringList seen;
+        bool table(std::string_view name, const std::vector<std::string_view>& columns, std::uint64_t rows) override
+        {
+            seen << u"T %1 %2 %3"_s.arg(QLatin1StringView(name)).arg(columns.size()).arg(rows);
+            return true;
+        }
+        bool row(const std::vector<std::optional<std::string_view>>& values) override
+        {
+            QStringList cells;
+            for (const auto& v : values)
+                cells << (v ? QString::fromLatin1(QByteArray(v->data(), qsizetype(v->size())).toHex()) : u"-"_s);
+            seen << cells.join(u'|');
+            return true;
+        }
+        bool endTable() override
+        {
+            seen << u"E"_s;
+            return true;
+        }
+        void failure(access::FailureReason, std::string_view) override { seen << u"F"_s; }
+        void done() override { seen << u"D"_s; }
+    };
+    QStringList whole;
+    for (size_t chunk : {stream.size(), size_t(1), size_t(2), size_t(5), size_t(4093)}) {
+        Recorder recorder;
+        access::FrameReader reader(recorder);
+        for (size_t at = 0; at < stream.size(); at += chunk)
+            reader.feed(std::string_view(stream).substr(at, chunk));
+        QCOMPARE(reader.state(), access::FrameReader::State::Done);
+        if (whole.isEmpty())
+            whole = recorder.seen;
+        QCOMPARE(recorder.seen, whole);
+    }
+    QCOMPARE(whole.size(), 5);
+    QCOMPARE(whole[1], u"-||"_s + QString::fromLatin1(QByteArray::fromStdString(odd).toHex()));
+
+    // A row whose NULL marker is neither 0 nor 1 is no frame of ours.
+    std::string broken = stream;
+    broken[broken.find('R') + 5] = 7;
+    Recorder recorder;
+    access::FrameReader reader(recorder);
+    reader.feed(broken);
+    QCOMPARE(reader.state(), access::FrameReader::State::Malformed);
+}
+
+// The fixtures' own tables, read by our reader process, agree with mdbtools'
+// own export (which leaves out NULL and empty values alike).
+void TestLegacyConversion::readerAgreesWithMdbJson_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("table");
+    QTest::newRow("Jet 3, every byte value") << u"testIndexCodesV1997.mdb"_s << u"Table1"_s;
+    QTest::newRow("Jet 4, Unicode") << u"testUnicodeCompV2003.mdb"_s << u"Table"_s;
+    QTest::newRow("Jet 4, NULL-heavy, out of order") << u"overflowTestV2000.mdb"_s << u"Table1"_s;
+}
+
+void TestLegacyConversion::readerAgreesWithMdbJson()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, table);
+    const QString path = QStringLiteral(ONDIVA_FIXTURES "/") + file;
+    if (!QFile::exists(path))
+        QSKIP("the Access fixtures are not beside the project");
+    QProcess json;
+    json.start(u"mdb-json"_s, {path, table});
+    if (!json.waitForFinished(30000) || json.exitCode() != 0)
+        QSKIP("mdb-json (Debian's mdbtools) is not installed");
+    const QList<QByteArray> lines = json.readAllStandardOutput().split('\n');
+
+    std::vector<LegacyTable> tables;
+    AccessChildReader reader = realReader();
+    QVERIFY(!reader.listTables(path, tables));
+    const auto found = std::find_if(tables.begin(), tables.end(), [&](const auto& t) { return t.name == table; });
+    QVERIFY(found != tables.end());
+
+    struct Sink : LegacyRowSink {
+        QStringList columns;
+        QList<QVariantMap> rows;
+        int nulls = 0;
+        bool row(int, const LegacyRow& values) override
+        {
+            QVariantMap cells;
+            for (qsizetype i = 0; i < columns.size(); ++i) {
+                nulls += values[size_t(i)] ? 0 : 1;
+                if (values[size_t(i)] && !values[size_t(i)]->empty())
+                    cells[columns[i]] =
+                        QString::fromUtf8(values[size_t(i)]->data(), qsizetype(values[size_t(i)]->size()));
+            }
+            rows << cells;
+            return true;
+        }
+        bool waiting() override { return true; }
+    } sink;
+    sink.columns = found->columns;
+    QVERIFY(!reader.readTables(path, {table}, sink));
+    QCOMPARE(qint64(sink.rows.size()), found->rows);
+    qsizetype row = 0;
+    for (const QByteArray& line : lines) {
+        if (line.trimmed().isEmpty())
+            continue;
+        QVERIFY2(row < sink.rows.size(), "mdb-json has more rows");
+        QVariantMap fromJson = QJsonDocument::fromJson(line).object().toVariantMap();
+        for (auto it = fromJson.begin(); it != fromJson.end(); ++it)
+            it.value() = it.value().toString();
+        QCOMPARE(sink.rows[row++], fromJson);
+    }
+    QCOMPARE(row, sink.rows.size());
+    if (file.startsWith(u"overflow"_s))
+        QVERIFY(sink.nulls > 0);
+}
+
+void TestLegacyConversion::convertsEverythingExactly_data()
+{
+    QTest::addColumn<JetVersion>("version");
+    QTest::addColumn<QString>("formatName");
+    QTest::newRow("Jet 4") << JetVersion::Jet4 << u"Access 2000-2003"_s;
+    QTest::newRow("Jet 3") << JetVersion::Jet3 << u"Access 97"_s;
+}
+
+void TestLegacyConversion::convertsEverythingExactly()
+{
+    QFETCH(JetVersion, version);
+    QFETCH(QString, formatName);
+    std::string memo;
+    while (memo.size() < 6000)
+        memo += "Lungo testo con accenti àèìòù e virgolette “tipografiche” — ";
+    Rows articles{
+        {"Caffè e città", "Giulia D'Angelo", "7", memo},
+        {"\"Virgolette\" e tab\tdentro", "riga\nnuova", "12", std::nullopt},
+        {"’ ‘ “ ” – — … € Š œ ž Ÿ", "", std::nullopt, ""},
+        {std::nullopt, std::nullopt, "300", "x"},
+    };
+    if (version == JetVersion::Jet4)
+        articles.push_back({"Ελληνικά και Кириллица", "日本語", "42", std::nullopt});
+    std::vector<SourceTable> tables{
+        {"articoli", {{"Articolo"}, {"Autore"}, {"Ondiva"}, {"NOTE", AccessColumn::Type::Memo}}, articles},
+        {"Software_Win", texts({"SOFTWARE", "TYPE", "ONDIVA"}), {{"Mixer d'Epoca", "Demo", "62"}}},
+        {"SOFTWARE_MAC", texts({"SOFTWARE", "TYPE", "ONDIVA"}), {}},
+        {"GROOVES", texts({"GROOVE", "ONDIVA", "BPM"}), {{"Swing dell’ultimo tram", "61", "120"}}},
+        {"Indice", texts({"VOCE"}), {{"resta nel file originale"}}},
+        {"AGGIORNAMENTI", texts({"AggiornatoAl"}), {{"n.1"}, {"n.2"}}},
+    };
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"qx.mdb"_s);
+    QCOMPARE(writeAccess(catalogue, version, tables), std::string());
+    const QByteArray original = contents(catalogue);
+
+    AccessChildReader reader = realReader();
+    Progress progress;
+    const QList<fakes::ShownMessage> shown = offer(catalogue, reader, progress);
+    QCOMPARE(shown.size(), 2);
+    QVERIFY2(shown[0].text.contains(formatName) && shown[0].text.contains(u"«qx-originale-access.mdb»"_s),
+             qPrintable(shown[0].text));
+    QCOMPARE(shown[0].style, MessageBox::YesNo | MessageBox::IconQuestion);
+    QVERIFY2(shown[1].text.startsWith(u"Il catalogo è stato convertito"_s), qPrintable(shown[1].text));
+    for (const QString& count : {u"ARTICOLI: %1"_s.arg(articles.size()), u"SOFTWARE_MAC: 0"_s, u"AGGIORNAMENTI: 2"_s,
+                                 u"le tabelle: Indice."_s})
+        QVERIFY2(shown[1].text.contains(count), qPrintable(count + u" in "_s + shown[1].text));
+    QCOMPARE(progress.total, qint64(articles.size() + 4));
+    QVERIFY(!progress.open);
+
+    // The catalogue is ours now, every value as it was; the original is kept byte for byte.
+    QVERIFY(Connection::open(catalogue, Connection::Access::Write).ok());
+    QCOMPARE(dump(catalogue, "ARTICOLI"), expected(articles));
+    QCOMPARE(dump(catalogue, "GROOVES"), QStringList(u"Swing dell’ultimo tram|61|120"_s));
+    QCOMPARE(dump(catalogue, "SOFTWARE_MAC"), QStringList());
+    QCOMPARE(dump(catalogue, "AGGIORNAMENTI"), QStringList({u"n.1"_s, u"n.2"_s}));
+    QCOMPARE(contents(dir.filePath(u"qx-originale-access.mdb"_s)), original);
+    QCOMPARE(filesIn(dir.path()), QStringList({u"qx-originale-access.mdb"_s, u"qx.mdb"_s}));
+    QCOMPARE(testing::openCatalogueFiles(), 0);
+
+    // A second Access file in its place keeps the first original: the name is never reused.
+    QFile::remove(catalogue);
+    QCOMPARE(writeAccess(catalogue, version, smallCatalogue()), std::string());
+    const QList<fakes::ShownMessage> again = offer(catalogue, reader, progress);
+    QVERIFY2(again[0].text.contains(u"«qx-originale-access-2.mdb»"_s), qPrintable(again[0].text));
+    QCOMPARE(contents(dir.filePath(u"qx-originale-access.mdb"_s)), original);
+    QCOMPARE(dump(catalogue, "ARTICOLI"), QStringList(u"Caffè e MIDI|Giulia D'Angelo|7"_s));
+}
+
+namespace {
+
+// The five tables of an SQLite catalogue, as an Access file would hold them.
+std::vector<SourceTable> fromSqlite(const QString& path)
+{
+    std::vector<SourceTable> tables;
+    sqlite::Database db;
+    db.open(path, false);
+    for (const catalogue::TableSchema& schema : catalogue::kRequiredTables) {
+        SourceTable table{schema.name, {}, {}};
+        sqlite::Statement rows = db.prepare(QUtf8StringView(QByteArray("select * from ") + schema.name));
+        for (int i = 0; i < rows.columnCount(); ++i)
+            table.columns.push_back({rows.columnName(i).toString().toStdString(), AccessColumn::Type::Text});
+        while (rows.step() == SQLITE_ROW) {
+            std::vector<Value> row;
+            for (int i = 0; i < rows.columnCount(); ++i)
+                row.push_back(rows.isNull(i) ? Value()
+                                             : Value(std::string(rows.text(i).data(), size_t(rows.text(i).size()))));
+            table.rows.push_back(std::move(row));
+        }
+        tables.push_back(std::move(table));
+    }
+    return tables;
+}
+
+QStringList searchIn(const QString& catalogue, const search::PaneDefinition& pane, int option, const QString& term)
+{
+    fakes::FakeMessageBox messages;
+    fakes::FakeTextBox box;
+    box.value = term;
+    std::array<fakes::FakeOption, 3> options;
+    options[size_t(option)].selected = true;
+    fakes::FakeResultList list;
+    fakes::FakeLabel count;
+    search::PaneSearch(catalogue, messages, u"t"_s)
+        .run(pane, {box, {&options[0], &options[1], &options[2]}, list, count});
+    return messages.shown.isEmpty() ? list.rows << count.caption : QStringList{messages.shown[0].text};
+}
+
+QString import(const QString& catalogue, const QString& file)
+{
+    fakes::FakeFileDialog dialog;
+    dialog.chosen = file;
+    fakes::FakeMessageBox messages;
+    messages.answers = {MessageBox::AnswerYes};
+    QtInputFile input;
+    update::UpdateImport(catalogue, dialog, messages, input).run();
+    return messages.shown.last().text;
+}
+
+} // namespace
+
+void TestLegacyConversion::searchesAndUpdatesAsBefore_data()
+{
+    QTest::addColumn<JetVersion>("version");
+    QTest::newRow("Jet 4") << JetVersion::Jet4;
+    QTest::newRow("Jet 3") << JetVersion::Jet3;
+}
+
+// The demo catalogue built from data/, taken through Access and back, answers
+// every search as the original does, and knows the updates it recorded.
+void TestLegacyConversion::searchesAndUpdatesAsBefore()
+{
+    QFETCH(JetVersion, version);
+    const QString built = QStringLiteral(ONDIVA_DEMO_CATALOGUE);
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"qx.mdb"_s);
+    QCOMPARE(writeAccess(catalogue, version, fromSqlite(built)), std::string());
+    AccessChildReader reader = realReader();
+    Progress progress;
+    QVERIFY(offer(catalogue, reader, progress).last().text.startsWith(u"Il catalogo è stato convertito"_s));
+
+    int searches = 0;
+    for (const search::PaneDefinition& pane : search::kPanes) {
+        for (int option = 0; option < pane.optionCount(); ++option) {
+            for (const QString& term : {u""_s, u"a"_s, u"CAFF"_s, u"d'angelo"_s, u"1"_s, u"È"_s, u"_o%e"_s}) {
+                QCOMPARE(searchIn(catalogue, pane, option, term), searchIn(built, pane, option, term));
+                ++searches;
+            }
+        }
+    }
+    QCOMPARE(searches, 77);
+
+    const QString applied = dir.filePath(u"n60.txt"_s);
+    QFile file(applied);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("n.60\nARTICOLI(BOF)\nARTICOLI(EOF)\nW\nSOFTWARE_WIN(EOF)\nM\nSOFTWARE_MAC(EOF)\nG\nGROOVES(EOF)\n");
+    file.close();
+    QCOMPARE(import(catalogue, applied), u"Il database di Ondiva Magazine è già stato aggiornato al numero: 60"_s);
+    QCOMPARE(import(catalogue, QStringLiteral(ONDIVA_SOURCE_DIR "/examples/aggiornamento-n61.txt")),
+             u"Il database di Ondiva Magazine è stato aggiornato con successo!"_s);
+}
+
+void TestLegacyConversion::badFilesChangeNothing_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<QString>("says");
+    const QString unreadable = u"Impossibile"_s;
+    QTest::newRow("cut after its first page") << u"cut:4096"_s << unreadable;
+    QTest::newRow("cut in half") << u"cut:half"_s << unreadable;
+    QTest::newRow("last pages missing") << u"cut:-8192"_s << unreadable;
+    QTest::newRow("pages of noise after the header") << u"noise"_s << unreadable;
+    QTest::newRow("no GROOVES table") << u"drop:GROOVES"_s << u"manca la tabella GROOVES"_s;
+    QTest::newRow("no AUTORE column") << u"drop:AUTORE"_s << u"manca la colonna AUTORE"_s;
+    QTest::newRow("fixture, Jet 3") << u"fixture:testIndexCodesV1997.mdb"_s << u"manca la tabella ARTICOLI"_s;
+    QTest::newRow("fixture, Jet 4") << u"fixture:testUnicodeCompV2003.mdb"_s << u"manca la tabella ARTICOLI"_s;
+    QTest::newRow("fixture, Jet 4 overflow") << u"fixture:overflowTestV2000.mdb"_s << u"manca la tabella ARTICOLI"_s;
+    QTest::newRow("folder read-only") << u"read-only folder"_s << u"è di sola lettura"_s;
+    QTest::newRow("disk full") << u"disk full"_s << u"Impossibile convertire il catalogo"_s;
+    QTest::newRow("reader hangs") << u"reader:hang"_s << u"non procedeva più ed è stata fermata"_s;
+    QTest::newRow("reader crashes") << u"reader:crash"_s << u"si è interrotta"_s;
+    QTest::newRow("reader talks nonsense") << u"reader:garbage"_s << u"si è interrotta"_s;
+    QTest::newRow("reader missing") << u"reader:missing"_s << u"manca il lettore dei file di Access"_s;
+}
+
+void TestLegacyConversion::badFilesChangeNothing()
+{
+    QFETCH(QString, trouble);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"qx.mdb"_s);
+    const QString what = trouble.section(u':', 1);
+    QStringList expectedFiles{u"qx.mdb"_s};
+
+    std::vector<SourceTable> tables = smallCatalogue();
+    for (int i = 0; i < 3000; ++i)
+        tables[0].rows.push_back({"Titolo " + std::to_string(i), "Autore", std::to_string(i % 300)});
+    if (trouble == u"drop:GROOVES"_s)
+        tables.erase(tables.begin() + 3);
+    if (trouble == u"drop:AUTORE"_s) {
+        tables[0].columns = texts({"ARTICOLO", "AUTRICE", "ONDIVA"});
+    }
+    if (trouble.startsWith(u"fixture:"_s)) {
+        const QString fixtures = QStringLiteral(ONDIVA_FIXTURES);
+        if (!QFile::exists(fixtures + u'/' + what))
+            QSKIP("the Access fixtures are not beside the project");
+        QVERIFY(QFile::copy(fixtures + u'/' + what, catalogue));
+        QVERIFY(QFile::copy(fixtures + u"/NOTICE.md"_s, dir.filePath(u"NOTICE.md"_s)));
+        QFile::setPermissions(catalogue, QFile::ReadOwner | QFile::WriteOwner);
+        expectedFiles.prepend(u"NOTICE.md"_s);
+    } else {
+        QCOMPARE(writeAccess(catalogue, JetVersion::Jet4, tables), std::string());
+    }
+    if (trouble.startsWith(u"cut:"_s) || trouble == u"noise"_s) {
+        QByteArray bytes = contents(catalogue);
+        if (trouble == u"noise"_s) {
+            for (qsizetype i = 4096; i < bytes.size(); ++i)
+                bytes[i] = char((i * 7919) >> 3);
+        } else {
+            const qsizetype size = what == u"half"_s       ? bytes.size() / 2
+                                   : what.startsWith(u'-') ? bytes.size() + what.toLongLong()
+                                                           : what.toLongLong();
+            bytes.truncate(size);
+        }
+        QFile file(catalogue);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    const QByteArray before = contents(catalogue);
+
+    QString program = QStringLiteral(ONDIVA_ACCESS_READER);
+    if (trouble.startsWith(u"reader:"_s)) {
+        program = what == u"missing"_s ? dir.filePath(u"no-such-reader"_s) : QStringLiteral(ONDIVA_FAKE_READER);
+        qputenv("ONDIVA_FAKE_MODE", what.toLatin1());
+    }
+    AccessChildReader reader(program, 300);
+    Progress progress;
+    const auto undo = [&] {
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        struct rlimit unlimited {
+            RLIM_INFINITY, RLIM_INFINITY
+        };
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        qunsetenv("ONDIVA_FAKE_MODE");
+    };
+    const auto undoOnFailure = qScopeGuard(undo);
+    if (trouble == u"read-only folder"_s)
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    if (trouble == u"disk full"_s) {
+        // Every file this process writes may grow to 16 KiB and no more, as on a disk that fills up.
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small {
+            16384, RLIM_INFINITY
+        };
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    const QList<fakes::ShownMessage> shown = offer(catalogue, reader, progress);
+    undo();
+
+    QCOMPARE(shown.size(), 2);
+    const QString notice = shown[1].text;
+    QVERIFY2(notice.contains(says) && notice.endsWith(kUnchanged), qPrintable(notice));
+    QCOMPARE(shown[1].style, MessageBox::Ok | MessageBox::IconCritical);
+    QCOMPARE(contents(catalogue), before);
+    QCOMPARE(filesIn(dir.path()), expectedFiles);
+    QCOMPARE(testing::openCatalogueFiles(), 0);
+    QVERIFY(!progress.open);
+}
+
+void TestLegacyConversion::cancelChangesNothing()
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"qx.mdb"_s);
+    std::vector<SourceTable> tables = smallCatalogue();
+    for (int i = 0; i < 20000; ++i)
+        tables[0].rows.push_back({"Titolo " + std::to_string(i), "Autore", "1"});
+    QCOMPARE(writeAccess(catalogue, JetVersion::Jet3, tables), std::string());
+    const QByteArray before = contents(catalogue);
+    AccessChildReader reader = realReader();
+    Progress progress;
+    progress.stopAt = 5000;
+    const QList<fakes::ShownMessage> shown = offer(catalogue, reader, progress);
+    QVERIFY2(shown.last().text.startsWith(u"Conversione annullata."_s), qPrintable(shown.last().text));
+    QCOMPARE(contents(catalogue), before);
+    QCOMPARE(filesIn(dir.path()), QStringList(u"qx.mdb"_s));
+}
+
+// Declined, the conversion leaves the file alone, and each command says why it cannot work.
+void TestLegacyConversion::declinedCatalogueIsReported()
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"qx.mdb"_s);
+    QCOMPARE(writeAccess(catalogue, JetVersion::Jet4, smallCatalogue()), std::string());
+    const QByteArray before = contents(catalogue);
+    AccessChildReader reader = realReader();
+    Progress progress;
+    QCOMPARE(offer(catalogue, reader, progress, MessageBox::AnswerNo).size(), 1);
+    QCOMPARE(progress.total, -1);
+
+    const QString legacy = u"è ancora nel formato di Microsoft Access"_s;
+    const QStringList found = searchIn(catalogue, search::kArticlesPane, 0, u"caff"_s);
+    QVERIFY2(found.size() == 1 && found[0].contains(legacy), qPrintable(found.join(u'\n')));
+    const QString imported = import(catalogue, QStringLiteral(ONDIVA_SOURCE_DIR "/examples/aggiornamento-n61.txt"));
+    QVERIFY2(imported.contains(legacy) && imported.contains(u"non è stato modificato"_s), qPrintable(imported));
+    QCOMPARE(contents(catalogue), before);
+    QCOMPARE(filesIn(dir.path()), QStringList(u"qx.mdb"_s));
+}
+
+void TestLegacyConversion::leftoversOfAKillAreTidied()
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"qx.mdb"_s);
+    QCOMPARE(writeAccess(catalogue, JetVersion::Jet4, smallCatalogue()), std::string());
+    // Killed mid-way: a half-written new catalogue, and the original under its second name too.
+    QFile half(catalogue + u".conversione-k1ll3d"_s);
+    QVERIFY(half.open(QIODevice::WriteOnly));
+    half.write("SQLite format 3");
+    half.close();
+    QCOMPARE(::link(QFile::encodeName(catalogue).constData(),
+                    QFile::encodeName(dir.filePath(u"qx-originale-access.mdb"_s)).constData()),
+             0);
+    // A kept original that is a file of its own is the user's, and stays.
+    QVERIFY(QFile::copy(catalogue, dir.filePath(u"qx-originale-access-2.mdb"_s)));
+
+    PosixCatalogueFiles files;
+    catalogue::LegacyConversion::tidy(catalogue, files);
+    QCOMPARE(filesIn(dir.path()), QStringList({u"qx-originale-access-2.mdb"_s, u"qx.mdb"_s}));
+}
+
+QTEST_GUILESS_MAIN(TestLegacyConversion)
+#include "tst_legacyconversion.moc"
