@@ -1,9 +1,14 @@
-// Kills a real import at random moments and checks each time that the
-// catalogue is intact and holds either none of the update or all of it.
+// Kills a real import, and a real conversion of an Access catalogue, at random
+// moments and checks each time that nothing half-done ever takes the
+// catalogue's name.
 
 #include "CatalogueGenerator.h"
 #include "TestCatalogue.h"
+#include "AccessWriter.h"
 #include "catalogue/CatalogueConnection.h"
+#include "catalogue/LegacyConversion.h"
+#include "catalogue/LegacyFormat.h"
+#include "platform/PosixCatalogueFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,7 +16,12 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QThread>
+
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include <csignal>
 
@@ -48,6 +58,57 @@ Snapshot inspect(const QString& path)
     return snapshot;
 }
 
+int killCount()
+{
+    return qEnvironmentVariableIntValue("ONDIVA_CRASH_KILLS") > 0 ? qEnvironmentVariableIntValue("ONDIVA_CRASH_KILLS")
+                                                                  : 40;
+}
+
+// The crash harness: runs a child once to its end to learn how long it takes,
+// then `kills` more times, each killed with SIGKILL at a random moment of
+// about 1.1 times that. Before each run `fresh` lays out the files anew;
+// `writing` tells, just before the kill, whether the child was mid-way through
+// its writing; `check` judges what the kill left. Returns the kills that
+// landed while writing, after asserting that they are a good share: kills that
+// all fell before or after the writing would prove nothing.
+int killAtRandomMoments(int kills, const QString& program, const QStringList& arguments,
+                        const std::function<void()>& fresh, const std::function<bool()>& writing,
+                        const std::function<void(int kill)>& check)
+{
+    fresh();
+    QElapsedTimer timer;
+    timer.start();
+    QProcess child;
+    child.start(program, arguments);
+    if (!child.waitForStarted() || !child.waitForFinished(120000) || child.exitCode() != 0)
+        qFatal("the child run to its end failed: %s", child.readAllStandardOutput().constData());
+    const qint64 duration = timer.elapsed();
+
+    int whileWriting = 0;
+    for (int i = 0; i < kills; ++i) {
+        fresh();
+        QProcess victim;
+        victim.start(program, arguments);
+        if (!victim.waitForStarted())
+            qFatal("the child did not start");
+        QThread::msleep(QRandomGenerator::global()->bounded(quint32(duration * 11 / 10 + 1)));
+        const bool midWay = writing();
+        ::kill(pid_t(victim.processId()), SIGKILL);
+        victim.waitForFinished(10000);
+        whileWriting += midWay ? 1 : 0;
+        check(i);
+        if (QTest::currentTestFailed())
+            return whileWriting;
+    }
+    qInfo("%d kills in a run of about %lld ms, %d of them while it was writing", kills, duration, whileWriting);
+    if (whileWriting * 4 < kills)
+        QTest::qFail(qPrintable(QStringLiteral("only %1 of %2 kills landed while the child was writing")
+                                    .arg(whileWriting)
+                                    .arg(kills)),
+                     __FILE__, __LINE__);
+    return whileWriting;
+}
+
 } // namespace
 
 class TestCrashConsistency : public QObject {
@@ -55,13 +116,11 @@ class TestCrashConsistency : public QObject {
 
 private slots:
     void killedImportLeavesNoneOrAll();
+    void killedConversionLeavesOriginalOrComplete();
 };
 
 void TestCrashConsistency::killedImportLeavesNoneOrAll()
 {
-    const int kills = qEnvironmentVariableIntValue("ONDIVA_CRASH_KILLS") > 0
-                          ? qEnvironmentVariableIntValue("ONDIVA_CRASH_KILLS")
-                          : 40;
     TestCatalogue pristine;
     pristine.insert("ARTICOLI", {QStringLiteral("ARTICOLO"), QStringLiteral("ONDIVA")},
                     {{QStringLiteral("Già presente"), QStringLiteral("1")}});
@@ -70,59 +129,99 @@ void TestCrashConsistency::killedImportLeavesNoneOrAll()
     QVERIFY(bench::CatalogueGenerator::writeUpdateFile(update.toStdString(), "n.300", kRowsPerTable));
     const QString catalogue = QDir(pristine.dir()).filePath(QStringLiteral("work/qx.mdb"));
     QVERIFY(QDir(pristine.dir()).mkpath(QStringLiteral("work")));
-
-    auto fresh = [&] {
+    const auto fresh = [&] {
         QFile::remove(catalogue);
         QVERIFY(QFile::copy(pristine.path(), catalogue));
     };
-    auto start = [&](QProcess& child) {
-        child.start(QStringLiteral(ONDIVA_IMPORT_CHILD), {catalogue, update});
-        QVERIFY(child.waitForStarted());
-    };
 
-    // One import run to its end gives the "all" state and how long an import takes.
     fresh();
     const Snapshot none = inspect(catalogue);
-    QElapsedTimer timer;
-    timer.start();
-    QProcess child;
-    start(child);
-    QVERIFY(child.waitForFinished(60000));
-    const qint64 duration = timer.elapsed();
-    QVERIFY2(child.readAllStandardOutput().contains("aggiornato con successo"), "the full import failed");
-    const Snapshot all = inspect(catalogue);
-    QCOMPARE(all.counts[0], none.counts[0] + qsizetype(kRowsPerTable));
-    QCOMPARE(all.counts[4], none.counts[4] + 1);
-
     int sawNone = 0;
     int sawAll = 0;
-    int whileWriting = 0; // kills that found the update's journal beside the catalogue: mid-transaction
-    for (int i = 0; i < kills; ++i) {
-        fresh();
-        QProcess victim;
-        start(victim);
-        QThread::msleep(QRandomGenerator::global()->bounded(quint32(duration * 11 / 10 + 1)));
-        const bool writing = QFile::exists(catalogue + QStringLiteral("-journal"));
-        ::kill(pid_t(victim.processId()), SIGKILL);
-        whileWriting += writing ? 1 : 0;
-        victim.waitForFinished(10000);
+    const auto writing = [&] { return QFile::exists(catalogue + QStringLiteral("-journal")); };
+    const auto check = [&](int kill) {
         const Snapshot after = inspect(catalogue);
         if (after == none)
             ++sawNone;
-        else if (after == all)
+        else if (after.counts[0] == none.counts[0] + qsizetype(kRowsPerTable) && after.counts[4] == none.counts[4] + 1)
             ++sawAll;
         else
-            QFAIL(qPrintable(QStringLiteral("kill %1 left a half-applied update").arg(i)));
+            QFAIL(qPrintable(QStringLiteral("kill %1 left a half-applied update").arg(kill)));
         // The recovery left nothing beside the catalogue.
         QCOMPARE(QDir(QFileInfo(catalogue).path()).entryList(QDir::Files).join(u','), QStringLiteral("qx.mdb"));
+    };
+    killAtRandomMoments(killCount(), QStringLiteral(ONDIVA_IMPORT_CHILD), {catalogue, update}, fresh, writing, check);
+    qInfo("%d left none of the update, %d all of it", sawNone, sawAll);
+}
+
+// Killed at any moment, a conversion leaves either the untouched Access file
+// or the complete new catalogue under the catalogue's name, and the Access
+// file's bytes under some name; the next start tidies what is left.
+void TestCrashConsistency::killedConversionLeavesOriginalOrComplete()
+{
+    QTemporaryDir dir;
+    const QString original = dir.filePath(QStringLiteral("original.mdb"));
+    const QString work = dir.filePath(QStringLiteral("work"));
+    const QString catalogue = work + QStringLiteral("/qx.mdb");
+    const QString kept = work + QStringLiteral("/qx-originale-access.mdb");
+    QVERIFY(QDir().mkpath(work));
+
+    constexpr std::size_t kRows = 30000;
+    std::vector<bench::AccessTable> tables;
+    for (const catalogue::TableSchema& schema : catalogue::kRequiredTables) {
+        bench::AccessTable table{schema.name, {}, {}};
+        for (const char* column : schema.usedColumns())
+            table.columns.push_back({column, bench::AccessColumn::Type::Text});
+        auto done = std::make_shared<std::size_t>(0);
+        const std::size_t columns = table.columns.size();
+        table.nextRow = [done, columns](bench::AccessRow& row) {
+            if (++*done > kRows)
+                return false;
+            for (std::size_t c = 0; c < columns; ++c)
+                row[c] = "valore " + std::to_string(*done) + "." + std::to_string(c);
+            return true;
+        };
+        tables.push_back(std::move(table));
     }
-    qInfo("%d kills in an import of about %lld ms: %d while it was writing; %d left none of the update, %d all of it",
-          kills, duration, whileWriting, sawNone, sawAll);
-    // Kills that all fell before or after the writing would prove nothing.
-    QVERIFY2(
-        whileWriting * 4 >= kills,
-        qPrintable(
-            QStringLiteral("only %1 of %2 kills landed while the import was writing").arg(whileWriting).arg(kills)));
+    QCOMPARE(bench::writeAccessFile(original.toStdString(), bench::JetVersion::Jet4, std::move(tables)),
+             std::string());
+    QFile source(original);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    const auto fresh = [&] {
+        for (const QString& name : QDir(work).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(work + u'/' + name);
+        QVERIFY(QFile::copy(original, catalogue));
+    };
+    PosixCatalogueFiles files;
+    const auto writing = [&] { return !files.filesBeside(catalogue, QStringLiteral(".conversione-")).isEmpty(); };
+    int sawOriginal = 0;
+    int sawConverted = 0;
+    const auto check = [&](int kill) {
+        const bool converted = !catalogue::accessFormatOfFile(catalogue);
+        if (converted) {
+            const Snapshot after = inspect(catalogue);
+            QCOMPARE(after.counts, QList<qsizetype>(5, qsizetype(kRows)));
+            QCOMPARE(contents(kept), bytes);
+            ++sawConverted;
+        } else {
+            QVERIFY2(contents(catalogue) == bytes, qPrintable(QStringLiteral("kill %1 changed the original").arg(kill)));
+            ++sawOriginal;
+        }
+        // The next start removes what the kill left: an unfinished catalogue, a second name of the original.
+        catalogue::LegacyConversion::tidy(catalogue, files);
+        const QStringList left = QDir(work).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left, converted ? QStringList({QStringLiteral("qx-originale-access.mdb"), QStringLiteral("qx.mdb")})
+                                 : QStringList(QStringLiteral("qx.mdb")));
+    };
+    killAtRandomMoments(killCount(), QStringLiteral(ONDIVA_CONVERT_CHILD),
+                        {QStringLiteral(ONDIVA_ACCESS_READER), catalogue}, fresh, writing, check);
+    qInfo("%d left the original, %d the complete new catalogue", sawOriginal, sawConverted);
 }
 
 QTEST_GUILESS_MAIN(TestCrashConsistency)
