@@ -11,6 +11,7 @@
 
 #include "CatalogueGenerator.h"
 #include "Harness.h"
+#include "catalogue/Statements.h"
 #include "platform/FileDialog.h"
 #include "platform/Label.h"
 #include "platform/MessageBox.h"
@@ -272,6 +273,55 @@ void benchSort(Report& report, const QString& catalogue, std::size_t rows, int r
     }
 }
 
+// Converting an Access catalogue of `rows` rows in each item table, as the
+// program does at start-up (its reader process included), against mdb-export
+// of the same four tables to /dev/null: reading with the same library is the floor.
+void benchConvert(Report& report, const QString& dataDir, std::size_t rows, int repeats)
+{
+    const QString access = dataFile(dataDir, u"access-%1.mdb"_s.arg(rows));
+    if (!QFileInfo::exists(access) &&
+        runProcess(QStringLiteral(ONDIVA_MAKEACCESS), {u"jet4"_s, ensureCatalogue(dataDir, rows), access}) < 0)
+        qFatal("cannot write %s", qPrintable(access));
+    QTemporaryDir work;
+    const QString catalogue = work.filePath(u"qx.mdb"_s);
+    const auto fresh = [&] {
+        for (const QString& name : QDir(work.path()).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(work.filePath(name));
+        QFile::link(access, catalogue); // the conversion never writes to the original
+        if (!QFile::exists(catalogue) && !QFile::copy(access, catalogue))
+            qFatal("cannot lay out %s", qPrintable(catalogue));
+    };
+    const QStringList arguments{QStringLiteral(ONDIVA_ACCESS_READER), catalogue};
+    std::vector<double> ours;
+    std::vector<double> floor;
+    for (int i = 0; i < std::max(1, repeats); ++i) {
+        fresh();
+        ours.push_back(runProcess(QStringLiteral(ONDIVA_CONVERT_CHILD), arguments));
+        double exported = 0;
+        for (const catalogue::TableSchema& table : catalogue::kItemTables)
+            exported += runProcess(u"mdb-export"_s, {access, QLatin1StringView(table.name)});
+        floor.push_back(exported);
+    }
+    std::sort(ours.begin(), ours.end());
+    std::sort(floor.begin(), floor.end());
+    report.add({u"convert"_s, u"%1 rows per table x 4: conversion (mdb-export of the tables as baseline)"_s.arg(rows),
+                ours[ours.size() / 2], floor[floor.size() / 2], u"s"_s});
+
+    fresh();
+    QProcess child;
+    child.start(QStringLiteral(ONDIVA_CONVERT_CHILD), arguments);
+    child.waitForFinished(600000);
+    const QByteArray peaks = child.readAllStandardError();
+    const auto peakOf = [&](const char* key) {
+        const qsizetype at = peaks.indexOf(key);
+        return at < 0 ? 0.0 : peaks.mid(at + qsizetype(qstrlen(key))).split(' ').value(0).trimmed().toDouble() / 1024;
+    };
+    report.add({u"convert"_s, u"%1 rows per table: peak resident memory of the converting process"_s.arg(rows),
+                peakOf("peak_kib="), 0, u"MB"_s});
+    report.add({u"convert"_s, u"%1 rows per table: peak resident memory of the reader process"_s.arg(rows),
+                peakOf("reader_peak_kib="), 0, u"MB"_s});
+}
+
 struct ChosenFile : FileDialog {
     QString path;
     QString name;
@@ -394,12 +444,14 @@ int main(int argc, char** argv)
     parser.addOption({u"sizes"_s, u"Rows per table, comma-separated."_s, u"list"_s, u"10000,100000,1000000"_s});
     parser.addOption(
         {u"imports"_s, u"Records per update file, comma-separated."_s, u"list"_s, u"1000,100000,1000000"_s});
+    parser.addOption({u"conversions"_s, u"Rows per table of the Access catalogues converted, comma-separated."_s,
+                      u"list"_s, u"10000,100000"_s});
     parser.addOption({u"repeats"_s, u"Runs per figure (the median is kept)."_s, u"n"_s, u"5"_s});
     parser.addOption({u"data"_s, u"Folder for generated files (kept between runs)."_s, u"dir"_s,
                       QDir::temp().filePath(u"ondiva-bench"_s)});
     parser.addOption({u"term"_s, u"Run only the engine queries for this term."_s, u"term"_s});
     parser.addOption({u"sections"_s, u"Sections to run, comma-separated."_s, u"list"_s,
-                      u"engine,path,memory,sort,import,startup"_s});
+                      u"engine,path,memory,sort,import,convert,startup"_s});
     parser.process(app);
     const QStringList sections = parser.value(u"sections"_s).split(u',');
 
@@ -430,6 +482,10 @@ int main(int argc, char** argv)
     if (sections.contains(u"import"_s)) {
         for (const QString& records : parser.value(u"imports"_s).split(u',', Qt::SkipEmptyParts))
             benchImport(report, dataDir, records.toULongLong(), repeats);
+    }
+    if (sections.contains(u"convert"_s)) {
+        for (const QString& rows : parser.value(u"conversions"_s).split(u',', Qt::SkipEmptyParts))
+            benchConvert(report, dataDir, rows.toULongLong(), repeats);
     }
     if (sections.contains(u"startup"_s))
         benchStartup(report, QCoreApplication::applicationFilePath(), ensureCatalogue(dataDir, 0), repeats);

@@ -1,12 +1,16 @@
 // Runs one real conversion of an Access catalogue: convert_child READER CATALOGUE.
-// The crash test starts it and kills it at random moments.
+// The crash test starts it and kills it at random moments; the benchmark times
+// it, and reads the peak resident memory of it and of its reader on stderr.
 
 #include "catalogue/LegacyConversion.h"
 #include "platform/AccessChildReader.h"
 #include "platform/ConversionProgress.h"
 #include "platform/PosixCatalogueFiles.h"
 
+#include <QFile>
+
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 struct Silent : ondiva::ConversionProgress {
@@ -26,5 +30,16 @@ int main(int argc, char** argv)
     const QString catalogue = QString::fromLocal8Bit(argv[2]);
     const auto outcome = ondiva::catalogue::LegacyConversion(catalogue, reader, files, progress).run();
     std::printf("%s\n", ondiva::catalogue::noticeFor(outcome, catalogue).text.toUtf8().constData());
+    QFile status(QStringLiteral("/proc/self/status"));
+    long peak = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                peak = line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    struct rusage children {};
+    getrusage(RUSAGE_CHILDREN, &children);
+    std::fprintf(stderr, "peak_kib=%ld reader_peak_kib=%ld\n", peak, children.ru_maxrss);
     return outcome.kind == ondiva::catalogue::ConversionOutcome::Kind::Converted ? 0 : 1;
 }
