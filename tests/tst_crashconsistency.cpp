@@ -2,9 +2,9 @@
 // moments and checks each time that nothing half-done ever takes the
 // catalogue's name.
 
+#include "AccessWriter.h"
 #include "CatalogueGenerator.h"
 #include "TestCatalogue.h"
-#include "AccessWriter.h"
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/LegacyConversion.h"
 #include "catalogue/LegacyFormat.h"
@@ -15,8 +15,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <functional>
@@ -102,10 +102,10 @@ int killAtRandomMoments(int kills, const QString& program, const QStringList& ar
     }
     qInfo("%d kills in a run of about %lld ms, %d of them while it was writing", kills, duration, whileWriting);
     if (whileWriting * 4 < kills)
-        QTest::qFail(qPrintable(QStringLiteral("only %1 of %2 kills landed while the child was writing")
-                                    .arg(whileWriting)
-                                    .arg(kills)),
-                     __FILE__, __LINE__);
+        QTest::qFail(
+            qPrintable(
+                QStringLiteral("only %1 of %2 kills landed while the child was writing").arg(whileWriting).arg(kills)),
+            __FILE__, __LINE__);
     return whileWriting;
 }
 
@@ -183,8 +183,7 @@ void TestCrashConsistency::killedConversionLeavesOriginalOrComplete()
         };
         tables.push_back(std::move(table));
     }
-    QCOMPARE(bench::writeAccessFile(original.toStdString(), bench::JetVersion::Jet4, std::move(tables)),
-             std::string());
+    QCOMPARE(bench::writeAccessFile(original.toStdString(), bench::JetVersion::Jet4, std::move(tables)), std::string());
     QFile source(original);
     QVERIFY(source.open(QIODevice::ReadOnly));
     const QByteArray bytes = source.readAll();
@@ -210,7 +209,8 @@ void TestCrashConsistency::killedConversionLeavesOriginalOrComplete()
             QCOMPARE(contents(kept), bytes);
             ++sawConverted;
         } else {
-            QVERIFY2(contents(catalogue) == bytes, qPrintable(QStringLiteral("kill %1 changed the original").arg(kill)));
+            QVERIFY2(contents(catalogue) == bytes,
+                     qPrintable(QStringLiteral("kill %1 changed the original").arg(kill)));
             ++sawOriginal;
         }
         // The next start removes what the kill left: an unfinished catalogue, a second name of the original.

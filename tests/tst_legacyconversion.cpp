@@ -542,7 +542,7 @@ void TestLegacyConversion::badFilesChangeNothing()
         program = what == u"missing"_s ? dir.filePath(u"no-such-reader"_s) : QStringLiteral(ONDIVA_FAKE_READER);
         qputenv("ONDIVA_FAKE_MODE", what.toLatin1());
     }
-    AccessChildReader reader(program, 300);
+    AccessChildReader reader(program, 2000);
     Progress progress;
     const auto undo = [&] {
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -22,9 +22,12 @@ using namespace ondiva::access;
 
 namespace {
 
-// The longest text one value may have. libmdb converts every value into a
-// buffer of this size; a value that fills it is refused rather than cut short.
-constexpr size_t kBindSize = 16u << 20;
+// libmdb converts a value into a buffer of the handle's "bind size", which is
+// set for each value from the size the value has in the file: UTF-8 takes at
+// most three bytes for each byte stored (UCS-2, compressed or code-page text).
+// A value that would need more than kMaxBindSize is refused, never cut short.
+constexpr size_t kMaxBindSize = 256u << 20;
+constexpr size_t kSmallBindSize = 256; // numbers and dates
 constexpr size_t kFlushAt = 1u << 20;
 
 FrameWriter g_out;
@@ -70,6 +73,24 @@ void writeTable(MdbTableDef* table)
         g_out.text(static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i))->name);
     g_out.u64(table->num_rows);
     g_out.end();
+}
+
+// The room libmdb needs to convert a value into UTF-8.
+size_t bindSizeFor(MdbHandle* mdb, MdbColumn* column, const MdbField& field)
+{
+    switch (column->col_type) {
+    case MDB_TEXT:
+    case MDB_BINARY:
+        return 3 * size_t(field.siz) + 16;
+    case MDB_MEMO:
+    case MDB_OLE:
+        if (field.siz < 4)
+            return kSmallBindSize;
+        // A long value's header gives its stored length below two flag bits.
+        return 3 * (size_t(mdb_get_int32(mdb->pg_buf, field.start)) & 0x3FFFFFFF) + 16;
+    default:
+        return kSmallBindSize;
+    }
 }
 
 // One value as text, the way libmdb shows it; g_free the result.
@@ -126,9 +147,14 @@ void writeRows(MdbHandle* mdb, MdbTableDef* table)
                 g_out.text({});
                 continue;
             }
+            const size_t bindSize = bindSizeFor(mdb, column, field);
+            if (bindSize > kMaxBindSize)
+                fail(FailureReason::ValueTooLong,
+                     std::string("a value of column ") + column->name + " in table " + table->name + " is too long");
+            mdb_set_bind_size(mdb, bindSize);
             std::unique_ptr<char, decltype(&g_free)> text(valueText(mdb, column, field), &g_free);
             const size_t length = text ? std::strlen(text.get()) : 0;
-            if (length + 8 >= kBindSize)
+            if (length + 1 >= bindSize)
                 fail(FailureReason::ValueTooLong,
                      std::string("a value of column ") + column->name + " in table " + table->name + " is too long");
             g_out.text(std::string_view(text.get(), length));
@@ -149,7 +175,6 @@ int main(int argc, char** argv)
     std::unique_ptr<MdbHandle, Closer> mdb(mdb_open(argv[2], MDB_NOFLAGS));
     if (!mdb)
         fail(FailureReason::CannotOpen, std::string("libmdb cannot open ") + argv[2]);
-    mdb_set_bind_size(mdb.get(), kBindSize);
     mdb_set_boolean_fmt_numbers(mdb.get());
     if (!mdb_read_catalog(mdb.get(), MDB_TABLE))
         fail(FailureReason::NoCatalog, "the list of tables cannot be read");
