@@ -2,6 +2,7 @@
 // every control the user reaches has a name of its own, and the names follow
 // the chosen option and the rows found.
 
+#include "RunCommands.h"
 #include "TestCatalogue.h"
 #include "fakes/FakeControls.h"
 #include "shell/MainWindow.h"
@@ -47,10 +48,7 @@ private:
     template <typename T>
     T* control(const QString& name)
     {
-        T* found = m_window->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
+        return testing::control<T>(*m_window, name);
     }
 
     std::unique_ptr<TestCatalogue> m_catalogue;

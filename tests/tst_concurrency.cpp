@@ -3,6 +3,7 @@
 // and succeeds, or says the catalogue is in use and changes nothing.
 
 #include "CatalogueGenerator.h"
+#include "RunCommands.h"
 #include "TestCatalogue.h"
 #include "catalogue/CatalogueConnection.h"
 #include "fakes/FakeControls.h"
@@ -78,17 +79,6 @@ struct Searcher {
     }
 };
 
-QString import(const QString& catalogue, const QString& file)
-{
-    fakes::FakeFileDialog dialog;
-    dialog.chosen = file;
-    fakes::FakeMessageBox messages;
-    messages.answers = {MessageBox::AnswerYes};
-    QtInputFile input;
-    update::UpdateImport(catalogue, dialog, messages, input).run();
-    return messages.shown.last().text;
-}
-
 QString writeUpdate(const QString& dir, std::size_t rowsPerTable)
 {
     const QString file = QDir(dir).filePath(u"aggiornamento.txt"_s);
@@ -139,7 +129,7 @@ void TestConcurrency::lockedCatalogue()
     Locker locker(catalogue.path(), lockSeconds);
     QVERIFY2(locker.held(), "the other program never took the lock");
     if (importing) {
-        const QString notice = import(catalogue.path(), update);
+        const QString notice = testing::importAnsweringYes(catalogue.path(), update);
         QCOMPARE(notice.contains(u"aggiornato con successo"_s), succeeds);
         if (!succeeds)
             QVERIFY2(notice.contains(kInUse), qPrintable(notice));

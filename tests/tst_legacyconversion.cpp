@@ -3,6 +3,7 @@
 // in; and every way that can go wrong, each leaving the Access file as it was.
 
 #include "AccessWriter.h"
+#include "RunCommands.h"
 #include "TestCatalogue.h"
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/LegacyConversion.h"
@@ -416,17 +417,6 @@ QStringList searchIn(const QString& catalogue, const search::PaneDefinition& pan
     return messages.shown.isEmpty() ? list.rows << count.caption : QStringList{messages.shown[0].text};
 }
 
-QString import(const QString& catalogue, const QString& file)
-{
-    fakes::FakeFileDialog dialog;
-    dialog.chosen = file;
-    fakes::FakeMessageBox messages;
-    messages.answers = {MessageBox::AnswerYes};
-    QtInputFile input;
-    update::UpdateImport(catalogue, dialog, messages, input).run();
-    return messages.shown.last().text;
-}
-
 } // namespace
 
 void TestLegacyConversion::searchesAndUpdatesAsBefore_data()
@@ -465,9 +455,11 @@ void TestLegacyConversion::searchesAndUpdatesAsBefore()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("n.60\nARTICOLI(BOF)\nARTICOLI(EOF)\nW\nSOFTWARE_WIN(EOF)\nM\nSOFTWARE_MAC(EOF)\nG\nGROOVES(EOF)\n");
     file.close();
-    QCOMPARE(import(catalogue, applied), u"Il database di Ondiva Magazine è già stato aggiornato al numero: 60"_s);
-    QCOMPARE(import(catalogue, QStringLiteral(ONDIVA_SOURCE_DIR "/examples/aggiornamento-n61.txt")),
-             u"Il database di Ondiva Magazine è stato aggiornato con successo!"_s);
+    QCOMPARE(testing::importAnsweringYes(catalogue, applied),
+             u"Il database di Ondiva Magazine è già stato aggiornato al numero: 60"_s);
+    QCOMPARE(
+        testing::importAnsweringYes(catalogue, QStringLiteral(ONDIVA_SOURCE_DIR "/examples/aggiornamento-n61.txt")),
+        u"Il database di Ondiva Magazine è stato aggiornato con successo!"_s);
 }
 
 void TestLegacyConversion::badFilesChangeNothing_data()
@@ -609,7 +601,8 @@ void TestLegacyConversion::declinedCatalogueIsReported()
     const QString legacy = u"è ancora nel formato di Microsoft Access"_s;
     const QStringList found = searchIn(catalogue, search::kArticlesPane, 0, u"caff"_s);
     QVERIFY2(found.size() == 1 && found[0].contains(legacy), qPrintable(found.join(u'\n')));
-    const QString imported = import(catalogue, QStringLiteral(ONDIVA_SOURCE_DIR "/examples/aggiornamento-n61.txt"));
+    const QString imported =
+        testing::importAnsweringYes(catalogue, QStringLiteral(ONDIVA_SOURCE_DIR "/examples/aggiornamento-n61.txt"));
     QVERIFY2(imported.contains(legacy) && imported.contains(u"non è stato modificato"_s), qPrintable(imported));
     QCOMPARE(contents(catalogue), before);
     QCOMPARE(filesIn(dir.path()), QStringList(u"qx.mdb"_s));

@@ -1,6 +1,7 @@
 // The real window driven by its controls' names: start-up state, searching
 // with Enter, the options shared by all panes, tab order, layout, notices.
 
+#include "RunCommands.h"
 #include "TestCatalogue.h"
 #include "fakes/FakeControls.h"
 #include "shell/MainWindow.h"
@@ -86,10 +87,7 @@ private:
     template <typename T>
     T* control(const QString& name)
     {
-        T* found = m_window->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
+        return testing::control<T>(*m_window, name);
     }
     void showWindow();
 
