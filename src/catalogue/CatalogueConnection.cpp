@@ -3,6 +3,7 @@
 #include "LegacyFormat.h"
 #include "Like.h"
 #include "Statements.h"
+#include "platform/MarkedWritable.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,16 +20,6 @@ CatalogueError notCatalogue(const QString& path, const QString& reason)
 {
     return {CatalogueError::Kind::NotCatalogue,
             u"Impossibile usare il file «%1»: non è un catalogo valido (%2)."_s.arg(shown(path), reason)};
-}
-
-// A file counts as writable only when some write permission is set: even a
-// user who could override it (the administrator) should not change a catalogue
-// that was marked read-only.
-bool isWritable(const QFileInfo& info)
-{
-    // (WriteUser is left out: it reports what the current user may do, which for the administrator is anything.)
-    const auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return info.isWritable() && (info.permissions() & anyWrite);
 }
 
 Status bindAll(sqlite::Statement& statement, std::span<const QUtf8StringView> values, const QString& path, sqlite3* db)
@@ -142,7 +133,7 @@ Result<Connection> Connection::open(const QString& path, Access access)
                               u"Impossibile aprire il catalogo «%1»: il file non esiste."_s.arg(shown(path))};
     if (!info.isFile())
         return notCatalogue(path, u"non è un file"_s);
-    const bool writable = isWritable(info);
+    const bool writable = markedWritable(info);
     if (access == Access::Write) {
         if (!writable)
             return errorFor(SQLITE_READONLY, path);

@@ -1,5 +1,7 @@
 #include "PosixCatalogueFiles.h"
 
+#include "MarkedWritable.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -174,9 +176,7 @@ QStringList PosixCatalogueFiles::filesBeside(const QString& target, const QStrin
 
 bool PosixCatalogueFiles::folderWritable(const QString& target)
 {
-    const QFileInfo folder(QFileInfo(target).absolutePath());
-    const auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return folder.isWritable() && (folder.permissions() & anyWrite);
+    return markedWritable(QFileInfo(QFileInfo(target).absolutePath()));
 }
 
 } // namespace ondiva
