@@ -281,10 +281,10 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
         {
             QVariantMap cells;
             for (qsizetype i = 0; i < columns.size(); ++i) {
-                nulls += values[size_t(i)] ? 0 : 1;
-                if (values[size_t(i)] && !values[size_t(i)]->empty())
-                    cells[columns[i]] =
-                        QString::fromUtf8(values[size_t(i)]->data(), qsizetype(values[size_t(i)]->size()));
+                const LegacyValue& value = values[size_t(i)];
+                nulls += value.kind == LegacyValue::Kind::Null ? 1 : 0;
+                if (!value.data.empty())
+                    cells[columns[i]] = QString::fromUtf8(value.data.data(), qsizetype(value.data.size()));
             }
             rows << cells;
             return true;

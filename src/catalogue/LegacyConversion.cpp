@@ -105,13 +105,16 @@ public:
         insert.reset();
         for (size_t i = 0; i < values.size(); ++i) {
             const int index = int(i) + 1;
-            if (!values[i]) {
+            if (values[i].kind == LegacyValue::Kind::Null) {
                 insert.bindNull(index);
                 continue;
             }
             // The value stays valid until the step below, so SQLite need not copy it.
-            const char* data = values[i]->data() ? values[i]->data() : "";
-            sqlite3_bind_text64(insert.get(), index, data, values[i]->size(), SQLITE_STATIC, SQLITE_UTF8);
+            const char* data = values[i].data.data() ? values[i].data.data() : "";
+            if (values[i].kind == LegacyValue::Kind::Bytes)
+                sqlite3_bind_blob64(insert.get(), index, data, values[i].data.size(), SQLITE_STATIC);
+            else
+                sqlite3_bind_text64(insert.get(), index, data, values[i].data.size(), SQLITE_STATIC, SQLITE_UTF8);
         }
         const int rc = insert.step();
         insert.reset();
@@ -387,6 +390,9 @@ Notice noticeFor(const ConversionOutcome& outcome, const QString& cataloguePath)
                         unchanged,
                     detail};
         case LegacyReadFailure::Kind::Crashed:
+        case LegacyReadFailure::Kind::ExtraRows:
+        case LegacyReadFailure::Kind::BadStream:
+        case LegacyReadFailure::Kind::PipeFailed:
             return {u"Impossibile leggere il catalogo «%1»: la lettura del file di Access si è interrotta, "
                     u"probabilmente perché il file è danneggiato."_s.arg(path) +
                         damagedAdvice + unchanged,

@@ -41,7 +41,12 @@ public:
     }
     bool row(const std::vector<std::optional<std::string_view>>& values) override
     {
-        return !m_sink || m_sink->row(int(tables.size()) - 1, values);
+        if (!m_sink)
+            return true;
+        m_row.resize(values.size());
+        for (size_t i = 0; i < values.size(); ++i)
+            m_row[i] = values[i] ? LegacyValue{LegacyValue::Kind::Text, *values[i]} : LegacyValue{};
+        return m_sink->row(int(tables.size()) - 1, m_row);
     }
     bool endTable() override { return true; }
     void failure(FailureReason reason, std::string_view message) override
@@ -53,6 +58,7 @@ public:
 
 private:
     LegacyRowSink* m_sink;
+    LegacyRow m_row;
 };
 
 AccessChildReader::AccessChildReader(QString readerProgram, int silenceTimeoutMs)

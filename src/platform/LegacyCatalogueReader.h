@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -18,20 +19,39 @@ struct LegacyTable {
     qint64 rows = 0; // as the file records it
 };
 
-// One row: per column, UTF-8 text or NULL. Valid only during the call that receives it.
-using LegacyRow = std::vector<std::optional<std::string_view>>;
+// One value of a row, exactly as the file holds it: NULL, text in UTF-8 (dates,
+// numbers, yes/no and replication IDs as their exact text) or raw bytes (OLE
+// objects and binary columns).
+struct LegacyValue {
+    enum class Kind : std::uint8_t { Null, Text, Bytes };
+    Kind kind = Kind::Null;
+    std::string_view data;
+};
+
+// One row, a value per column. Valid only during the call that receives it.
+using LegacyRow = std::vector<LegacyValue>;
 
 struct LegacyReadFailure {
     enum class Kind {
         Unreadable,    // damaged, of another kind, protected or encrypted
         ValueTooLong,  // a value longer than the reader can carry
-        Crashed,       // the reader ended abnormally
+        Crashed,       // the reader ended abnormally (most likely on a damaged file)
         TimedOut,      // the reader stopped answering and was ended
+        ExtraRows,     // a table gave more rows than the file says it holds (table): damaged
+        BadStream,     // the reader broke its own protocol: a fault of the reader, not of the file
+        PipeFailed,    // the data could not travel between the reader and the program
         ReaderMissing, // the reader could not be started
         Cancelled,     // the receiver asked to stop
     };
-    Kind kind = Kind::Unreadable;
+    LegacyReadFailure(Kind kind = Kind::Unreadable, QString detail = {}, QString table = {})
+        : kind(kind)
+        , detail(std::move(detail))
+        , table(std::move(table))
+    {}
+
+    Kind kind;
     QString detail; // technical, for the details of a notice
+    QString table;  // the table concerned, where one is
 };
 
 class LegacyRowSink {
@@ -43,11 +63,13 @@ public:
     virtual bool waiting() = 0;
 };
 
+// Both calls may be made from a thread other than the event thread.
 class LegacyCatalogueReader {
 public:
     virtual ~LegacyCatalogueReader() = default;
     virtual std::optional<LegacyReadFailure> listTables(const QString& path, std::vector<LegacyTable>& tables) = 0;
     // The rows of the named tables, each table in the order the file keeps its rows.
+    // No table gives more rows than the file says it holds (ExtraRows).
     virtual std::optional<LegacyReadFailure> readTables(const QString& path, const QStringList& tables,
                                                         LegacyRowSink& sink) = 0;
 };
