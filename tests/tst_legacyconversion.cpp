@@ -260,7 +260,7 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
     QFETCH(QString, table);
     const QString path = QStringLiteral(ONDIVA_FIXTURES "/") + file;
     if (!QFile::exists(path))
-        QSKIP("the Access fixtures are not beside the project");
+        QFAIL("the Access fixtures are missing from tests/data/access");
     QProcess json;
     json.start(u"mdb-json"_s, {path, table});
     if (!json.waitForFinished(30000) || json.exitCode() != 0)
@@ -504,7 +504,7 @@ void TestLegacyConversion::badFilesChangeNothing()
     if (trouble.startsWith(u"fixture:"_s)) {
         const QString fixtures = QStringLiteral(ONDIVA_FIXTURES);
         if (!QFile::exists(fixtures + u'/' + what))
-            QSKIP("the Access fixtures are not beside the project");
+            QFAIL("the Access fixtures are missing from tests/data/access");
         QVERIFY(QFile::copy(fixtures + u'/' + what, catalogue));
         QVERIFY(QFile::copy(fixtures + u"/NOTICE.md"_s, dir.filePath(u"NOTICE.md"_s)));
         QFile::setPermissions(catalogue, QFile::ReadOwner | QFile::WriteOwner);
