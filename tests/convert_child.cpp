@@ -14,9 +14,9 @@
 
 namespace {
 struct Silent : ondiva::ConversionProgress {
+    void runWhileShown(const std::function<void()>& work) override { work(); }
     void start(qint64) override {}
     bool advance(qint64) override { return true; }
-    void finish() override {}
 };
 } // namespace
 

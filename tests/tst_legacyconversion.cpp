@@ -6,6 +6,7 @@
 #include "RunCommands.h"
 #include "TestCatalogue.h"
 #include "catalogue/CatalogueConnection.h"
+#include "catalogue/ConversionOffer.h"
 #include "catalogue/LegacyConversion.h"
 #include "fakes/FakeControls.h"
 #include "platform/AccessChildReader.h"
@@ -26,7 +27,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
 #include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -124,18 +127,21 @@ QStringList expected(const Rows& rows)
     return out;
 }
 
+// Runs the work on a thread of its own, as the window does.
 class Progress : public ConversionProgress {
 public:
-    qint64 total = -1;
+    std::atomic<qint64> total = -1;
     qint64 stopAt = -1; // rows after which the user presses Cancel
     bool open = false;
-    void start(qint64 rows) override
+    void runWhileShown(const std::function<void()>& work) override
     {
-        total = rows;
         open = true;
+        std::thread thread(work);
+        thread.join();
+        open = false;
     }
+    void start(qint64 rows) override { total = rows; }
     bool advance(qint64 done) override { return stopAt < 0 || done < stopAt; }
-    void finish() override { open = false; }
 };
 
 // Starts the program's conversion as the user meets it: the question, answered, then the outcome.
@@ -145,7 +151,7 @@ QList<fakes::ShownMessage> offer(const QString& catalogue, LegacyCatalogueReader
     fakes::FakeMessageBox messages;
     messages.answers = {answer};
     PosixCatalogueFiles files;
-    catalogue::offerConversion(catalogue, u"Ondiva"_s, messages, reader, files, progress);
+    catalogue::ConversionOffer(catalogue, u"Ondiva"_s, messages, reader, files, progress).run();
     return messages.shown;
 }
 

@@ -123,10 +123,48 @@ Status Command::run(std::span<const QUtf8StringView> values)
     return Done{};
 }
 
+Status Command::run(std::span<const FieldValue> values)
+{
+    m_statement.reset();
+    m_statement.clearBindings();
+    sqlite3* db = sqlite3_db_handle(m_statement.get());
+    int index = 1;
+    for (const FieldValue& value : values) {
+        if (const int rc = m_statement.bindStatic(index++, value); rc != SQLITE_OK)
+            return errorFor(rc, m_path, QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    const int rc = m_statement.step();
+    // Reset at once: the values bound without a copy are the caller's.
+    m_statement.reset();
+    m_statement.clearBindings();
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        return errorFor(rc, m_path, QString::fromUtf8(sqlite3_errmsg(db)));
+    return Done{};
+}
+
 // --- Connection -----------------------------------------------------------------------------------------------------
+
+Result<Connection> Connection::create(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() != 0)
+        return notCatalogue(path, u"il file da riempire non è vuoto"_s);
+    sqlite::Database db;
+    int rc = db.open(path, true);
+    if (rc != SQLITE_OK)
+        return errorFor(rc, path, db.errorMessage());
+    sqlite3_extended_result_codes(db.get(), 1);
+    for (const char* pragma : {"pragma journal_mode = off", "pragma synchronous = off"}) {
+        if ((rc = db.exec(pragma)) != SQLITE_OK)
+            return errorFor(rc, path, db.errorMessage());
+    }
+    return Connection(std::move(db), path);
+}
 
 Result<Connection> Connection::open(const QString& path, Access access)
 {
+    if (access == Access::Create)
+        return create(path);
     const QFileInfo info(path);
     if (!info.exists())
         return CatalogueError{CatalogueError::Kind::Missing,
@@ -243,6 +281,14 @@ Result<Command> Connection::prepare(QUtf8StringView sql)
     if (rc != SQLITE_OK)
         return errorFor(rc, m_path, m_db.errorMessage());
     return Command(std::move(statement), m_path);
+}
+
+Status Connection::run(QUtf8StringView sql)
+{
+    Result<Command> command = prepare(sql);
+    if (!command)
+        return command.error();
+    return command->run(std::span<const FieldValue>());
 }
 
 Status Connection::begin()

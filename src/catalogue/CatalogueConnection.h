@@ -6,6 +6,7 @@
 // away is rolled back, so a failure leaves the catalogue as it was.
 
 #include "CatalogueError.h"
+#include "platform/FieldValue.h"
 #include "platform/Sqlite.h"
 
 #include <QString>
@@ -45,6 +46,9 @@ class Command {
 public:
     Status run(std::span<const QUtf8StringView> values);
     Status run(std::initializer_list<QUtf8StringView> values) { return run({values.begin(), values.size()}); }
+    // Values that may be NULL or raw bytes. They are not copied: the caller
+    // keeps them valid for the length of the call.
+    Status run(std::span<const FieldValue> values);
 
 private:
     friend class Connection;
@@ -59,10 +63,14 @@ private:
 
 class Connection {
 public:
-    enum class Access { Read, Write };
+    // Create fills a new, empty file that is not yet a catalogue: it has no
+    // tables to check, and it keeps no journal, since the file is thrown away
+    // unless it is complete (its writer forces it to disk once, at the end).
+    enum class Access { Read, Write, Create };
 
-    // Opens an existing catalogue; never creates a file. Checks that the file is
-    // a catalogue with every table and column the program uses.
+    // Opens an existing file; never creates one. For Read and Write, checks that
+    // the file is a catalogue with every table and column the program uses; for
+    // Create, that it is empty.
     static Result<Connection> open(const QString& path, Access access);
 
     Connection(Connection&&) noexcept = default;
@@ -71,6 +79,8 @@ public:
 
     Result<Cursor> execute(QUtf8StringView sql, std::initializer_list<QUtf8StringView> values = {});
     Result<Command> prepare(QUtf8StringView sql);
+    // Runs a statement that takes no values and returns no rows (a create table).
+    Status run(QUtf8StringView sql);
 
     Status begin();
     Status commit();
@@ -81,6 +91,7 @@ public:
     const QString& path() const { return m_path; }
 
 private:
+    static Result<Connection> create(const QString& path);
     Connection(sqlite::Database db, QString path)
         : m_db(std::move(db))
         , m_path(std::move(path))

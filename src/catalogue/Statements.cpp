@@ -64,4 +64,28 @@ QUtf8StringView appliedCheckStatement() { return view(texts().appliedCheck); }
 
 QUtf8StringView recordAppliedStatement() { return view(texts().recordApplied); }
 
+QByteArray quotedIdentifier(const QString& name)
+{
+    return '"' + name.toUtf8().replace('"', "\"\"") + '"';
+}
+
+QByteArray createTableStatement(const TableSchema& table, const QStringList& columns)
+{
+    QByteArray sql = QByteArray("create table ") + table.name + " (";
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        sql += (i ? ", " : "") + quotedIdentifier(columns[i]) + " text";
+    return sql + ')';
+}
+
+QByteArray insertRowStatement(const TableSchema& table, const QStringList& columns)
+{
+    QByteArray names;
+    QByteArray values;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        names += (i ? ", " : "") + quotedIdentifier(columns[i]);
+        values += (i ? ", ?" : "?") + QByteArray::number(i + 1);
+    }
+    return QByteArray("insert into ") + table.name + " (" + names + ") values (" + values + ')';
+}
+
 } // namespace ondiva::catalogue

@@ -4,6 +4,8 @@
 // one description of the tables. Values are never part of a statement's text:
 // each travels as a bound parameter (?1, ?2 ...).
 
+#include <QByteArray>
+#include <QStringList>
 #include <QUtf8StringView>
 
 #include <array>
@@ -49,6 +51,15 @@ QUtf8StringView insertStatement(Table table);
 QUtf8StringView appliedCheckStatement();
 // "insert into AGGIORNAMENTI (AGGIORNATOAL) values (?1)".
 QUtf8StringView recordAppliedStatement();
+
+// A column name as a quoted identifier: "name", with a " inside doubled. Names
+// that come from another file travel this way, so that any name is kept exactly.
+QByteArray quotedIdentifier(const QString& name);
+// The statements that fill a new catalogue from another file, with the
+// columns it has there (every one text):
+// "create table T ("c1" text, "c2" text)" and "insert into T ("c1", "c2") values (?1, ?2)".
+QByteArray createTableStatement(const TableSchema& table, const QStringList& columns);
+QByteArray insertRowStatement(const TableSchema& table, const QStringList& columns);
 
 // The column that holds the identifiers of the updates applied.
 inline constexpr const char* kAppliedColumn = kAggiornamenti.columns[0];

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace ondiva {
 
 struct FileStatus {
@@ -15,6 +17,19 @@ struct FileStatus {
     QString detail; // the system's own words
 
     explicit operator bool() const { return kind == Kind::Ok; }
+};
+
+// Held while it lives: no other process of the program takes the same lock.
+class CatalogueLock {
+public:
+    virtual ~CatalogueLock() = default;
+};
+
+struct LockAttempt {
+    enum class Kind { Acquired, HeldElsewhere, Failed };
+    Kind kind = Kind::Failed;
+    std::unique_ptr<CatalogueLock> lock; // when Acquired
+    FileStatus status;                   // when Failed
 };
 
 class CatalogueFiles {
@@ -26,10 +41,13 @@ public:
     // Forces a file's bytes to disk.
     virtual FileStatus sync(const QString& path) = 0;
     // Gives the bytes of path the further name `name`, with no copy where the
-    // file system allows; an existing `name` is never replaced (Exists).
+    // file system allows (a copy is forced to disk); an existing `name` is
+    // never replaced (Exists).
     virtual FileStatus keepAs(const QString& path, const QString& name) = 0;
-    // Puts source in target's place in one step, and forces the folder to disk.
-    virtual FileStatus replace(const QString& source, const QString& target) = 0;
+    // Puts source in target's place in one step.
+    virtual FileStatus rename(const QString& source, const QString& target) = 0;
+    // Forces to disk the folder that holds path: the names it gained or lost.
+    virtual FileStatus syncFolder(const QString& path) = 0;
     virtual bool remove(const QString& path) = 0;
     virtual bool exists(const QString& path) = 0;
     // Whether two names are the same file (one file under two names).
@@ -39,6 +57,10 @@ public:
     // Whether the folder holding target may be written (from its permission
     // bits, so that a folder marked read-only stays so even for the administrator).
     virtual bool folderWritable(const QString& target) = 0;
+    // The lock that lets one process at a time convert target, tidy what a
+    // conversion left beside it, or work on those files. A lock whose process
+    // has died is taken over.
+    virtual LockAttempt lockForConversion(const QString& target) = 0;
 };
 
 } // namespace ondiva

@@ -3,10 +3,11 @@
 // Reads a catalogue kept in an earlier version's file format (a Microsoft
 // Access file): the tables it holds, then the rows of chosen tables.
 
+#include "platform/FieldValue.h"
+
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -22,11 +23,7 @@ struct LegacyTable {
 // One value of a row, exactly as the file holds it: NULL, text in UTF-8 (dates,
 // numbers, yes/no and replication IDs as their exact text) or raw bytes (OLE
 // objects and binary columns).
-struct LegacyValue {
-    enum class Kind : std::uint8_t { Null, Text, Bytes };
-    Kind kind = Kind::Null;
-    std::string_view data;
-};
+using LegacyValue = FieldValue;
 
 // One row, a value per column. Valid only during the call that receives it.
 using LegacyRow = std::vector<LegacyValue>;

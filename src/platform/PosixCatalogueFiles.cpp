@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -134,18 +135,19 @@ FileStatus PosixCatalogueFiles::keepAs(const QString& path, const QString& name)
         if (error != EPERM && error != ENOTSUP && error != EOPNOTSUPP && error != EXDEV && error != EMLINK)
             return fromErrno(error);
         // A file system without hard links: the bytes are copied instead.
-        if (FileStatus copied = copyInto(path, name); !copied)
-            return copied;
+        return copyInto(path, name);
     }
-    return syncFolderOf(name);
+    return {};
 }
 
-FileStatus PosixCatalogueFiles::replace(const QString& source, const QString& target)
+FileStatus PosixCatalogueFiles::rename(const QString& source, const QString& target)
 {
     if (::rename(native(source).constData(), native(target).constData()) != 0)
         return fromErrno(errno);
-    return syncFolderOf(target);
+    return {};
 }
+
+FileStatus PosixCatalogueFiles::syncFolder(const QString& path) { return syncFolderOf(path); }
 
 bool PosixCatalogueFiles::remove(const QString& path) { return ::unlink(native(path).constData()) == 0; }
 
@@ -177,6 +179,45 @@ QStringList PosixCatalogueFiles::filesBeside(const QString& target, const QStrin
 bool PosixCatalogueFiles::folderWritable(const QString& target)
 {
     return markedWritable(QFileInfo(QFileInfo(target).absolutePath()));
+}
+
+namespace {
+
+class QtLock : public CatalogueLock {
+public:
+    explicit QtLock(std::unique_ptr<QLockFile> file)
+        : m_file(std::move(file))
+    {}
+
+private:
+    std::unique_ptr<QLockFile> m_file; // unlocks as it goes
+};
+
+} // namespace
+
+LockAttempt PosixCatalogueFiles::lockForConversion(const QString& target)
+{
+    auto file = std::make_unique<QLockFile>(target + u".lock"_s);
+    // Only a lock whose process is gone is stale, however long a conversion takes.
+    file->setStaleLockTime(0);
+    LockAttempt attempt;
+    if (file->tryLock(0)) {
+        attempt.kind = LockAttempt::Kind::Acquired;
+        attempt.lock = std::make_unique<QtLock>(std::move(file));
+        return attempt;
+    }
+    switch (file->error()) {
+    case QLockFile::LockFailedError:
+        attempt.kind = LockAttempt::Kind::HeldElsewhere;
+        break;
+    case QLockFile::PermissionError:
+        attempt.status = {FileStatus::Kind::Denied, u"cannot create %1"_s.arg(target + u".lock"_s)};
+        break;
+    default:
+        attempt.status = {FileStatus::Kind::Failed, u"cannot create %1"_s.arg(target + u".lock"_s)};
+        break;
+    }
+    return attempt;
 }
 
 } // namespace ondiva

@@ -11,12 +11,14 @@ public:
     FileStatus createBeside(const QString& target, const QString& tag, QString& path) override;
     FileStatus sync(const QString& path) override;
     FileStatus keepAs(const QString& path, const QString& name) override;
-    FileStatus replace(const QString& source, const QString& target) override;
+    FileStatus rename(const QString& source, const QString& target) override;
+    FileStatus syncFolder(const QString& path) override;
     bool remove(const QString& path) override;
     bool exists(const QString& path) override;
     bool sameFile(const QString& a, const QString& b) override;
     QStringList filesBeside(const QString& target, const QString& tag) override;
     bool folderWritable(const QString& target) override;
+    LockAttempt lockForConversion(const QString& target) override;
 };
 
 } // namespace ondiva

@@ -1,10 +1,14 @@
 #include "QtConversionProgress.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QLocale>
+#include <QProgressBar>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QThread>
 
 #include <limits>
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -17,37 +21,93 @@ QtConversionProgress::QtConversionProgress(QString title, QWidget* parent)
 
 QtConversionProgress::~QtConversionProgress() = default;
 
+void QtConversionProgress::runWhileShown(const std::function<void()>& work)
+{
+    m_total = -1;
+    m_done = 0;
+    m_cancelled = false;
+    m_refreshPending = false;
+
+    QProgressDialog dialog(m_parent);
+    dialog.setObjectName(u"conversionProgress"_s);
+    dialog.setWindowTitle(m_title);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    // Closing the dialog cancels the work; it must not end the program under it.
+    dialog.setAttribute(Qt::WA_QuitOnClose, false);
+    auto* cancel = new QPushButton(u"Annulla"_s, &dialog);
+    dialog.setCancelButton(cancel);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(0);
+    // The bar is updated directly: QProgressDialog::setValue() would run a
+    // nested event loop from inside this one.
+    auto* bar = new QProgressBar(&dialog);
+    dialog.setBar(bar);
+    bar->setRange(0, 0);
+    dialog.setLabelText(u"Lettura del catalogo di Microsoft Access…"_s);
+    // The dialog stays up until the work has really stopped.
+    QObject::disconnect(&dialog, &QProgressDialog::canceled, &dialog, &QProgressDialog::cancel);
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [this, &dialog, cancel] {
+        m_cancelled = true;
+        cancel->setEnabled(false);
+        dialog.setLabelText(u"Annullamento della conversione…"_s);
+    });
+    m_bar = bar;
+    m_dialog = &dialog;
+
+    QEventLoop loop;
+    std::unique_ptr<QThread> thread(QThread::create(work));
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    dialog.show();
+    // Returns once the thread has finished: its finished signal is queued to this loop.
+    loop.exec(QEventLoop::ExcludeSocketNotifiers);
+    thread->wait();
+    m_dialog = nullptr;
+    m_bar = nullptr;
+}
+
 void QtConversionProgress::start(qint64 totalRows)
 {
     m_total = std::max<qint64>(totalRows, 0);
-    m_scale = int(m_total / std::numeric_limits<int>::max() + 1);
-    m_dialog = std::make_unique<QProgressDialog>(m_parent);
-    m_dialog->setObjectName(u"conversionProgress"_s);
-    m_dialog->setWindowTitle(m_title);
-    m_dialog->setWindowModality(Qt::ApplicationModal);
-    m_dialog->setCancelButtonText(u"Annulla"_s);
-    m_dialog->setAutoClose(false);
-    m_dialog->setAutoReset(false);
-    m_dialog->setMinimumDuration(0);
-    m_dialog->setRange(0, int(std::max<qint64>(m_total / m_scale, 1)));
-    advance(0);
+    requestRefresh();
 }
 
 bool QtConversionProgress::advance(qint64 rowsDone)
 {
-    if (!m_dialog)
-        return true;
-    const QLocale italian(QLocale::Italian, QLocale::Italy);
-    // The file's own count of rows may be short of the rows it really holds.
-    const qint64 total = std::max(m_total, rowsDone);
-    m_dialog->setLabelText(u"Conversione del catalogo nel nuovo formato: %1 righe su %2."_s.arg(
-        italian.toString(rowsDone), italian.toString(total)));
-    m_dialog->setValue(int(std::min(rowsDone, m_total) / m_scale));
-    // A modal dialog takes its events in setValue(); this covers the waits between rows.
-    QCoreApplication::processEvents();
-    return !m_dialog->wasCanceled();
+    m_done = rowsDone;
+    requestRefresh();
+    return !m_cancelled;
 }
 
-void QtConversionProgress::finish() { m_dialog.reset(); }
+void QtConversionProgress::requestRefresh()
+{
+    // One refresh waiting at a time: the work never floods the event thread.
+    if (m_refreshPending.exchange(true))
+        return;
+    QProgressDialog* dialog = m_dialog;
+    if (!dialog)
+        return;
+    QMetaObject::invokeMethod(dialog, [this] { refresh(); }, Qt::QueuedConnection);
+}
+
+void QtConversionProgress::refresh()
+{
+    m_refreshPending = false;
+    QProgressDialog* dialog = m_dialog;
+    if (!dialog || m_cancelled)
+        return;
+    const qint64 total = m_total;
+    if (total < 0)
+        return;
+    const qint64 done = m_done;
+    const qint64 scale = total / std::numeric_limits<int>::max() + 1; // the dialog counts in int
+    const QLocale italian(QLocale::Italian, QLocale::Italy);
+    // The file's own count of rows may be short of the rows it really holds.
+    dialog->setLabelText(u"Conversione del catalogo nel nuovo formato: %1 righe su %2."_s.arg(
+        italian.toString(done), italian.toString(std::max(total, done))));
+    m_bar->setRange(0, int(std::max<qint64>(total / scale, 1)));
+    m_bar->setValue(int(std::min(done, total) / scale));
+}
 
 } // namespace ondiva

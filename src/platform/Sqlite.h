@@ -3,6 +3,8 @@
 // A small RAII layer over SQLite's C API: a database handle and a prepared
 // statement that release themselves on every way out.
 
+#include "platform/FieldValue.h"
+
 #include <sqlite3.h>
 
 #include <QByteArray>
@@ -43,6 +45,20 @@ public:
     }
     int bindText(int index, const QString& text) { return bindText(index, QUtf8StringView(text.toUtf8())); }
     int bindNull(int index) { return sqlite3_bind_null(m_stmt.get(), index); }
+    // Binds a value without copying it: it must stay valid until the statement is reset.
+    int bindStatic(int index, const FieldValue& value)
+    {
+        const char* data = value.data.data() ? value.data.data() : "";
+        switch (value.kind) {
+        case FieldValue::Kind::Null:
+            break;
+        case FieldValue::Kind::Text:
+            return sqlite3_bind_text64(m_stmt.get(), index, data, value.data.size(), SQLITE_STATIC, SQLITE_UTF8);
+        case FieldValue::Kind::Bytes:
+            return sqlite3_bind_blob64(m_stmt.get(), index, data, value.data.size(), SQLITE_STATIC);
+        }
+        return bindNull(index);
+    }
 
     // Steps once: SQLITE_ROW, SQLITE_DONE or an error code.
     int step() { return sqlite3_step(m_stmt.get()); }
@@ -74,7 +90,8 @@ class Database {
 public:
     Database() = default;
 
-    // Opens an existing file; never creates one. Returns the SQLite result code;
+    // Opens an existing file; never creates one (an empty file becomes an empty
+    // database). Returns the SQLite result code;
     // on failure the handle (if any) is kept so that errorMessage() can explain.
     int open(const QString& path, bool writable)
     {

@@ -1,4 +1,4 @@
-#include "catalogue/LegacyConversion.h"
+#include "catalogue/ConversionOffer.h"
 #include "platform/AccessChildReader.h"
 #include "platform/PosixCatalogueFiles.h"
 #include "platform/QtConversionProgress.h"
@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
         ondiva::AccessChildReader reader(ondiva::AccessChildReader::besideProgram());
         ondiva::PosixCatalogueFiles files;
         ondiva::QtConversionProgress progress(title);
-        ondiva::catalogue::offerConversion(catalogue, title, messages, reader, files, progress);
+        ondiva::catalogue::ConversionOffer(catalogue, title, messages, reader, files, progress).run();
     }
     ondiva::shell::MainWindow window(catalogue, messages);
     messages.setParentWidget(&window);
