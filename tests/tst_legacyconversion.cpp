@@ -157,6 +157,56 @@ QList<fakes::ShownMessage> offer(const QString& catalogue, LegacyCatalogueReader
 
 AccessChildReader realReader() { return AccessChildReader(QStringLiteral(ONDIVA_ACCESS_READER), 20000); }
 
+// The real file operations, but one of them fails at its n-th call: before it
+// does anything, or (afterwards) once it has taken effect.
+class FailingFiles : public PosixCatalogueFiles {
+public:
+    QString step;
+    int at = 1;
+    bool afterwards = false;
+    FileStatus failure{FileStatus::Kind::Failed, u"Input/output error"_s};
+
+    FileStatus createBeside(const QString& target, const QString& tag, QString& path) override
+    {
+        return fails(u"createBeside"_s, [&] { return PosixCatalogueFiles::createBeside(target, tag, path); });
+    }
+    FileStatus sync(const QString& path) override
+    {
+        return fails(u"sync"_s, [&] { return PosixCatalogueFiles::sync(path); });
+    }
+    FileStatus keepAs(const QString& path, const QString& name) override
+    {
+        return fails(u"keepAs"_s, [&] { return PosixCatalogueFiles::keepAs(path, name); });
+    }
+    FileStatus rename(const QString& source, const QString& target) override
+    {
+        return fails(u"rename"_s, [&] { return PosixCatalogueFiles::rename(source, target); });
+    }
+    FileStatus syncFolder(const QString& path) override
+    {
+        return fails(u"syncFolder"_s, [&] { return PosixCatalogueFiles::syncFolder(path); });
+    }
+    LockAttempt lockForConversion(const QString& target) override
+    {
+        if (step == u"lock held"_s)
+            return {LockAttempt::Kind::HeldElsewhere, nullptr, {}};
+        if (step == u"lock failed"_s)
+            return {LockAttempt::Kind::Failed, nullptr, failure};
+        return PosixCatalogueFiles::lockForConversion(target);
+    }
+
+private:
+    template <class Call>
+    FileStatus fails(const QString& name, Call call)
+    {
+        if (name != step || --at != 0)
+            return call();
+        if (afterwards)
+            call();
+        return failure;
+    }
+};
+
 } // namespace
 
 class TestLegacyConversion : public QObject {
@@ -175,6 +225,8 @@ private slots:
     void cancelChangesNothing();
     void declinedCatalogueIsReported();
     void leftoversOfAKillAreTidied();
+    void everySwapStepMayFail_data();
+    void everySwapStepMayFail();
 };
 
 void TestLegacyConversion::framesSurviveAnyChunking()
@@ -633,6 +685,84 @@ void TestLegacyConversion::leftoversOfAKillAreTidied()
     PosixCatalogueFiles files;
     catalogue::LegacyConversion::tidy(catalogue, files);
     QCOMPARE(filesIn(dir.path()), QStringList({u"qx-originale-access-2.mdb"_s, u"qx.mdb"_s}));
+}
+
+void TestLegacyConversion::everySwapStepMayFail_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<int>("at");
+    QTest::addColumn<bool>("afterwards");
+    QTest::addColumn<QString>("outcome"); // unchanged, converted, unconfirmed, elsewhere
+    QTest::newRow("new file not created") << u"createBeside"_s << 1 << false << u"unchanged"_s;
+    QTest::newRow("new file not synced") << u"sync"_s << 1 << false << u"unchanged"_s;
+    QTest::newRow("original not kept") << u"keepAs"_s << 1 << false << u"unchanged"_s;
+    QTest::newRow("kept name not synced") << u"syncFolder"_s << 1 << false << u"unchanged"_s;
+    QTest::newRow("not renamed") << u"rename"_s << 1 << false << u"unchanged"_s;
+    QTest::newRow("renamed, yet reported failed") << u"rename"_s << 1 << true << u"unconfirmed"_s;
+    QTest::newRow("renamed but not synced") << u"syncFolder"_s << 2 << false << u"unconfirmed"_s;
+    QTest::newRow("another window converts") << u"real lock"_s << 1 << false << u"elsewhere"_s;
+    QTest::newRow("another window, as the files say") << u"lock held"_s << 1 << false << u"elsewhere"_s;
+    QTest::newRow("no lock to be had") << u"lock failed"_s << 1 << false << u"no lock"_s;
+    QTest::newRow("nothing fails") << QString() << 1 << false << u"converted"_s;
+}
+
+// Whichever step of the swap fails, the original's bytes keep a name, the
+// notice tells what is on disk, and a conversion that has taken the name stands.
+void TestLegacyConversion::everySwapStepMayFail()
+{
+    QFETCH(QString, step);
+    QFETCH(int, at);
+    QFETCH(bool, afterwards);
+    QFETCH(QString, outcome);
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"qx.mdb"_s);
+    QCOMPARE(writeAccess(catalogue, JetVersion::Jet4, smallCatalogue()), std::string());
+    const QByteArray original = contents(catalogue);
+    // What a conversion running in another window has written so far.
+    const QString running = catalogue + u".conversione-running"_s;
+    QVERIFY(QFile(running).open(QIODevice::WriteOnly));
+
+    FailingFiles files;
+    files.step = step;
+    files.at = at;
+    files.afterwards = afterwards;
+    fakes::FakeMessageBox messages;
+    messages.answers = {MessageBox::AnswerYes};
+    AccessChildReader reader = realReader();
+    Progress progress;
+    LockAttempt other;
+    if (step == u"real lock"_s)
+        other = PosixCatalogueFiles().lockForConversion(catalogue);
+    catalogue::ConversionOffer(catalogue, u"Ondiva"_s, messages, reader, files, progress).run();
+    other.lock.reset();
+
+    const QString notice = messages.shown.last().text;
+    const int icon = messages.shown.last().style & ~MessageBox::YesNo;
+    const QString kept = dir.filePath(u"qx-originale-access.mdb"_s);
+    if (outcome == u"elsewhere"_s || outcome == u"no lock"_s) {
+        // Asked nothing, touched nothing, not even the other conversion's file.
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY2(notice.contains(outcome == u"elsewhere"_s ? u"in un'altra finestra del programma"_s
+                                                            : u"Il catalogo non è stato modificato."_s),
+                 qPrintable(notice));
+        QCOMPARE(filesIn(dir.path()), QStringList({u"qx.mdb"_s, u"qx.mdb.conversione-running"_s}));
+        QCOMPARE(contents(catalogue), original);
+        return;
+    }
+    QCOMPARE(messages.shown.size(), 2);
+    if (outcome == u"unchanged"_s) {
+        QVERIFY2(notice.endsWith(kUnchanged), qPrintable(notice));
+        QCOMPARE(icon, int(MessageBox::IconCritical));
+        QCOMPARE(filesIn(dir.path()), QStringList(u"qx.mdb"_s));
+        QCOMPARE(contents(catalogue), original);
+        return;
+    }
+    QVERIFY2(notice.startsWith(u"Il catalogo è stato convertito"_s), qPrintable(notice));
+    QCOMPARE(notice.contains(u"non ha potuto confermare"_s), outcome == u"unconfirmed"_s);
+    QCOMPARE(icon, int(outcome == u"unconfirmed"_s ? MessageBox::IconExclamation : MessageBox::IconInformation));
+    QCOMPARE(filesIn(dir.path()), QStringList({u"qx-originale-access.mdb"_s, u"qx.mdb"_s}));
+    QCOMPARE(contents(kept), original);
+    QVERIFY(Connection::open(catalogue, Connection::Access::Write).ok());
 }
 
 QTEST_GUILESS_MAIN(TestLegacyConversion)
