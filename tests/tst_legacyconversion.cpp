@@ -742,7 +742,7 @@ void TestLegacyConversion::everySwapStepMayFail()
     if (outcome == u"elsewhere"_s || outcome == u"no lock"_s) {
         // Asked nothing, touched nothing, not even the other conversion's file.
         QCOMPARE(messages.shown.size(), 1);
-        QVERIFY2(notice.contains(outcome == u"elsewhere"_s ? u"in un'altra finestra del programma"_s
+        QVERIFY2(notice.contains(outcome == u"elsewhere"_s ? u"un'altra finestra del programma lo sta convertendo"_s
                                                             : u"Il catalogo non è stato modificato."_s),
                  qPrintable(notice));
         QCOMPARE(filesIn(dir.path()), QStringList({u"qx.mdb"_s, u"qx.mdb.conversione-running"_s}));

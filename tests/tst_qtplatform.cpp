@@ -1,14 +1,21 @@
 // The Qt implementations of the dialogs: how a classic message box style
-// becomes a QMessageBox and its answer, and how a file filter is translated.
+// becomes a QMessageBox and its answer, how a file filter is translated, and
+// how the conversion's progress stays live while the work runs elsewhere.
 
+#include "platform/QtConversionProgress.h"
 #include "platform/QtFileDialog.h"
 #include "platform/QtMessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+
+#include <atomic>
 
 using namespace Qt::Literals::StringLiterals;
 using ondiva::MessageBox;
@@ -22,6 +29,7 @@ private slots:
     void cleanup();
     void messageBox_data();
     void messageBox();
+    void progressKeepsTheWindowAlive();
 };
 
 void TestQtPlatform::cleanup() { QVERIFY(!QApplication::activeModalWidget()); }
@@ -94,6 +102,47 @@ void TestQtPlatform::messageBox()
     QCOMPARE(shownButtons, buttons);
     QCOMPARE(shownIcon, icon);
     QCOMPARE(shownDefault, defaultButton);
+}
+
+// The work runs on another thread while the event thread shows its progress;
+// Annulla reaches the work, which the dialog outlives.
+void TestQtPlatform::progressKeepsTheWindowAlive()
+{
+    ondiva::QtConversionProgress progress(u"Ondiva"_s);
+    std::atomic<bool> offEventThread = false;
+    std::atomic<bool> stopped = false;
+    QStringList seen;
+    int ticks = 0;
+    QTimer watcher;
+    watcher.setInterval(20);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        ++ticks;
+        auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (!seen.contains(dialog->labelText()))
+            seen << dialog->labelText();
+        if (dialog->findChild<QProgressBar*>()->value() >= 50 && !seen.last().startsWith(u"Annullamento"_s)) {
+            dialog->findChild<QPushButton*>()->click();
+            seen << dialog->labelText();
+        }
+    });
+    watcher.start();
+    progress.runWhileShown([&] {
+        offEventThread = QThread::currentThread() != qApp->thread();
+        progress.start(100);
+        for (qint64 done = 1; progress.advance(done); done = std::min<qint64>(done + 1, 100))
+            QThread::msleep(5);
+        stopped = true;
+    });
+    QVERIFY(offEventThread);
+    QVERIFY(stopped);
+    QVERIFY2(ticks > 5, "the event thread stood still while the work ran");
+    // Counts that moved on while the work ran, then the cancelling.
+    const auto counts = std::count_if(seen.begin(), seen.end(), [](const QString& label) {
+        return label.startsWith(u"Conversione del catalogo nel nuovo formato: "_s) && label.endsWith(u" su 100."_s);
+    });
+    QVERIFY2(counts > 1 && seen.last() == u"Annullamento della conversione…"_s, qPrintable(seen.join(u'\n')));
 }
 
 QTEST_MAIN(TestQtPlatform)

@@ -51,6 +51,8 @@ int noticeIcon(const ConversionOutcome& outcome)
 {
     if (outcome.kind == Kind::Converted)
         return outcome.unconfirmed ? MessageBox::IconExclamation : MessageBox::IconInformation;
+    if (outcome.kind == Kind::Cancelled)
+        return MessageBox::IconInformation; // as the user asked
     return outcome.kind == Kind::InProgressElsewhere ? MessageBox::IconExclamation : MessageBox::IconCritical;
 }
 
@@ -84,8 +86,9 @@ Notice noticeFor(const ConversionOutcome& outcome, const QString& cataloguePath)
                 u"e al prossimo avvio il programma proporrà di nuovo di convertirlo."_s,
                 {}};
     case Kind::InProgressElsewhere:
-        return {u"Il catalogo «%1» è in corso di conversione in un'altra finestra del programma. Attendere che la "
-                u"conversione finisca, poi chiudere questa finestra e riavviare il programma."_s.arg(path),
+        return {u"Il catalogo «%1» è ancora nel formato di Microsoft Access, e un'altra finestra del programma lo sta "
+                u"convertendo o chiede se convertirlo. Attendere che abbia finito, poi chiudere questa finestra e "
+                u"riavviare il programma."_s.arg(path),
                 {}};
     case Kind::FolderReadOnly:
         return {u"Impossibile convertire il catalogo «%1»: la cartella che lo contiene è di sola lettura. Spostare il "
