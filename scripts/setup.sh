@@ -12,6 +12,7 @@ packages=(
     desktop-file-utils appstream
     clang libclang-rt-14-dev
     mdbtools mdbtools-dev
+    strace
 )
 
 missing=()

@@ -213,8 +213,12 @@ void TestCrashConsistency::killedConversionLeavesOriginalOrComplete()
                      qPrintable(QStringLiteral("kill %1 changed the original").arg(kill)));
             ++sawOriginal;
         }
-        // The next start removes what the kill left: an unfinished catalogue, a second name of the original.
+        // The next start takes over the dead process's lock and removes what the
+        // kill left: an unfinished catalogue, a second name of the original.
+        LockAttempt lock = files.lockForConversion(catalogue);
+        QCOMPARE(lock.kind, LockAttempt::Kind::Acquired);
         catalogue::LegacyConversion::tidy(catalogue, files);
+        lock.lock.reset();
         const QStringList left = QDir(work).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left, converted ? QStringList({QStringLiteral("qx-originale-access.mdb"), QStringLiteral("qx.mdb")})
                                  : QStringList(QStringLiteral("qx.mdb")));

@@ -1,0 +1,231 @@
+// The real conversion of an Access catalogue, run with failing system calls
+// (strace's fault injection) and beside a second copy of itself: whatever
+// fails, the Access file's bytes keep a name at every moment, and every notice
+// tells what is on disk.
+
+#include "catalogue/CatalogueConnection.h"
+#include "catalogue/LegacyConversion.h"
+#include "platform/PosixCatalogueFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ondiva;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kUnchanged = u"Il catalogo non è stato modificato."_s;
+const QString kConverted = u"Il catalogo è stato convertito"_s;
+const QString kUnconfirmed = u"non ha potuto confermare"_s;
+const QString kElsewhere = u"un'altra finestra del programma lo sta convertendo"_s;
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+// The conversion as the program runs it at start-up, answered "Sì", under
+// strace when arguments are given; its notice, or nothing if it said none.
+QProcess* startConversion(const QString& catalogue, const QStringList& strace = {})
+{
+    auto* child = new QProcess;
+    QStringList arguments{QStringLiteral(ONDIVA_ACCESS_READER), catalogue};
+    if (strace.isEmpty()) {
+        child->start(QStringLiteral(ONDIVA_CONVERT_CHILD), arguments);
+    } else {
+        arguments.prepend(QStringLiteral(ONDIVA_CONVERT_CHILD));
+        child->start(u"strace"_s, QStringList{u"-f"_s, u"-qq"_s, u"-o"_s, u"/dev/null"_s} + strace + arguments);
+    }
+    return child;
+}
+
+QString noticeOf(QProcess& child)
+{
+    child.waitForFinished(60000);
+    const QString out = QString::fromUtf8(child.readAllStandardOutput());
+    const QRegularExpressionMatch notice = QRegularExpression(u"^notice: (.*)$"_s, QRegularExpression::MultilineOption)
+                                               .match(out);
+    return notice.hasMatch() ? notice.captured(1) : QString();
+}
+
+qint64 rowsOf(const QString& catalogue)
+{
+    Result<catalogue::Connection> db = catalogue::Connection::open(catalogue, catalogue::Connection::Access::Read);
+    if (!db)
+        return -1;
+    qint64 rows = 0;
+    for (const char* table : {"ARTICOLI", "SOFTWARE_WIN", "SOFTWARE_MAC", "GROOVES", "AGGIORNAMENTI"}) {
+        Result<catalogue::Cursor> count =
+            db->execute(QUtf8StringView(QByteArray("select count(*) from ") + table));
+        rows += count ? count->field(0).toString().toLongLong() : -1'000'000;
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestFaultInjection : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void failingSystemCalls_data();
+    void failingSystemCalls();
+    void secondWindowBetweenLinkAndRename();
+    void twoWindowsAnswerYesTogether();
+
+private:
+    // What the program said and what is on disk agree, and the original kept a name.
+    void checkTruth(const QString& notice, const QString& expected);
+
+    QTemporaryDir m_dir;
+    QString m_catalogue;
+    QByteArray m_original;
+    qint64 m_rows = 0;
+};
+
+void TestFaultInjection::initTestCase()
+{
+    if (QStandardPaths::findExecutable(u"strace"_s).isEmpty())
+        QFAIL("these tests need strace (Debian package strace; scripts/setup.sh installs it)");
+    // The demo catalogue, taken to Access by the same tool users may try.
+    const QString source = m_dir.filePath(u"source.mdb"_s);
+    QProcess make;
+    make.start(QStringLiteral(ONDIVA_MAKEACCESS), {u"jet4"_s, QStringLiteral(ONDIVA_DEMO_CATALOGUE), source});
+    QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
+    m_original = contents(source);
+    m_rows = rowsOf(QStringLiteral(ONDIVA_DEMO_CATALOGUE));
+    QVERIFY(m_rows > 0);
+    m_catalogue = m_dir.filePath(u"work/qx.mdb"_s);
+}
+
+void TestFaultInjection::init()
+{
+    QDir work(QFileInfo(m_catalogue).path());
+    work.removeRecursively();
+    QVERIFY(work.mkpath(u"."_s));
+    QFile file(m_catalogue);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(m_original) == m_original.size());
+}
+
+void TestFaultInjection::checkTruth(const QString& notice, const QString& expected)
+{
+    const QString folder = QFileInfo(m_catalogue).path();
+    const QByteArray now = contents(m_catalogue);
+    QString keptAs;
+    for (const QString& name : filesIn(folder)) {
+        if (name.startsWith(u"qx-originale-access"_s) && contents(folder + u'/' + name) == m_original)
+            keptAs = name;
+    }
+    QVERIFY2(now == m_original || !keptAs.isEmpty(), "the original's bytes have no name left");
+
+    if (notice.startsWith(kConverted)) {
+        QCOMPARE(rowsOf(m_catalogue), m_rows);
+        QVERIFY2(notice.contains(u"«%1»"_s.arg(keptAs)), qPrintable(notice + u" / kept as "_s + keptAs));
+    } else if (!notice.isEmpty()) {
+        QVERIFY2(notice.endsWith(kUnchanged), qPrintable(notice));
+        QVERIFY(now == m_original);
+    } else {
+        // Stopped before it could say anything: either state, never half of one.
+        QVERIFY(now == m_original || rowsOf(m_catalogue) == m_rows);
+    }
+    if (expected == u"converted"_s || expected == u"unconfirmed"_s) {
+        QVERIFY2(notice.startsWith(kConverted), qPrintable(notice));
+        QCOMPARE(notice.contains(kUnconfirmed), expected == u"unconfirmed"_s);
+    } else if (expected == u"unchanged"_s) {
+        QVERIFY2(notice.endsWith(kUnchanged), qPrintable(notice));
+    }
+
+    // The next start leaves the catalogue and, once converted, the kept original.
+    PosixCatalogueFiles files;
+    LockAttempt lock = files.lockForConversion(m_catalogue);
+    QCOMPARE(lock.kind, LockAttempt::Kind::Acquired);
+    catalogue::LegacyConversion::tidy(m_catalogue, files);
+    lock.lock.reset();
+    const QStringList left = filesIn(folder);
+    QCOMPARE(left, now == m_original ? QStringList(u"qx.mdb"_s) : QStringList({keptAs, u"qx.mdb"_s}));
+}
+
+void TestFaultInjection::failingSystemCalls_data()
+{
+    QTest::addColumn<QString>("inject");
+    QTest::addColumn<QString>("expected"); // converted, unconfirmed, unchanged, or any
+    // The calls of the swap, in their order: fsync of the new file, link of the
+    // original, fsync of the folder, rename, fsync of the folder again.
+    QTest::newRow("new file not synced") << u"fsync:error=EIO:when=1"_s << u"unchanged"_s;
+    QTest::newRow("disk full syncing") << u"fsync:error=ENOSPC:when=1"_s << u"unchanged"_s;
+    QTest::newRow("link refused") << u"link:error=EIO"_s << u"unchanged"_s;
+    QTest::newRow("no hard links here") << u"link:error=EPERM"_s << u"converted"_s; // a verified copy instead
+    QTest::newRow("kept name not synced") << u"fsync:error=EIO:when=2"_s << u"unchanged"_s;
+    QTest::newRow("rename refused") << u"rename:error=EIO"_s << u"unchanged"_s;
+    QTest::newRow("rename across devices") << u"rename:error=EXDEV"_s << u"unchanged"_s;
+    QTest::newRow("folder not synced after the swap") << u"fsync:error=EIO:when=3"_s << u"unconfirmed"_s;
+    QTest::newRow("disk full after the swap") << u"fsync:error=ENOSPC:when=3"_s << u"unconfirmed"_s;
+    QTest::newRow("lock not written") << u"fdatasync:error=EIO:when=1"_s << u"any"_s;
+    QTest::newRow("leftovers not removed") << u"unlink:error=EIO"_s << u"any"_s;
+    // The new catalogue's own writes, and the reader's output.
+    for (int when : {1, 2, 5, 9})
+        QTest::addRow("write %d fails", when) << u"pwrite64:error=ENOSPC:when=%1"_s.arg(when) << u"unchanged"_s;
+    for (int when = 1; when <= 8; ++when)
+        QTest::addRow("open %d of the folder's files fails", when)
+            << u"openat:error=EACCES:when=%1"_s.arg(when) << u"any"_s;
+}
+
+void TestFaultInjection::failingSystemCalls()
+{
+    QFETCH(QString, inject);
+    QFETCH(QString, expected);
+    QStringList strace{u"-e"_s, u"inject="_s + inject};
+    if (inject.startsWith(u"openat"_s)) // only the opens of the catalogue's folder, not of libraries
+        strace = QStringList{u"-e"_s, u"trace=openat"_s, u"-P"_s, m_catalogue, u"-P"_s, m_catalogue + u".lock"_s,
+                             u"-P"_s, QFileInfo(m_catalogue).path(), u"-e"_s, u"inject="_s + inject};
+    std::unique_ptr<QProcess> run(startConversion(m_catalogue, strace));
+    const QString notice = noticeOf(*run);
+    qInfo("%s", qPrintable(notice.left(160)));
+    checkTruth(notice, expected);
+}
+
+// A second copy started while the first has kept the original under its
+// second name and not yet renamed the new catalogue: it touches nothing and says why.
+void TestFaultInjection::secondWindowBetweenLinkAndRename()
+{
+    std::unique_ptr<QProcess> first(
+        startConversion(m_catalogue, {u"-e"_s, u"inject=rename:delay_enter=1500000"_s}));
+    const QString folder = QFileInfo(m_catalogue).path();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + u"/qx-originale-access.mdb"_s), 20000);
+    const QStringList during = filesIn(folder);
+    std::unique_ptr<QProcess> second(startConversion(m_catalogue));
+    const QString secondNotice = noticeOf(*second);
+    QVERIFY2(secondNotice.contains(kElsewhere), qPrintable(secondNotice));
+    QCOMPARE(filesIn(folder), during);
+    checkTruth(noticeOf(*first), u"converted"_s);
+}
+
+// Two copies started together: one converts, the other says another window
+// is at it or, started after, finds nothing to convert. One kept original.
+void TestFaultInjection::twoWindowsAnswerYesTogether()
+{
+    for (int round = 0; round < 6; ++round) {
+        init();
+        std::unique_ptr<QProcess> a(startConversion(m_catalogue));
+        std::unique_ptr<QProcess> b(startConversion(m_catalogue));
+        const QStringList notices{noticeOf(*a), noticeOf(*b)};
+        QCOMPARE(notices.filter(kConverted).size(), 1);
+        const QString other = notices.filter(kConverted).first() == notices[0] ? notices[1] : notices[0];
+        QVERIFY2(other.isEmpty() || other.contains(kElsewhere), qPrintable(other));
+        checkTruth(notices.filter(kConverted).first(), u"converted"_s);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestFaultInjection)
+#include "tst_faultinjection.moc"
