@@ -33,6 +33,7 @@ private slots:
     void cursorReadsByNameAndNull();
     void bundledCatalogue();
     void statementTexts();
+    void newCatalogueKeepsNamesAndValuesExactly();
 };
 
 void TestCatalogueConnection::unusableFiles_data()
@@ -273,6 +274,51 @@ void TestCatalogueConnection::statementTexts()
     };
     for (const auto& [built, written] : expected)
         QCOMPARE(built.toString(), written.toString());
+}
+
+// A new catalogue filled from another file: any column name survives as it
+// is (none can end its quotes), and NULL, empty text and bytes stay apart.
+void TestCatalogueConnection::newCatalogueKeepsNamesAndValuesExactly()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("new.mdb"));
+    QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+    const QStringList columns{QStringLiteral("ARTICOLO"), QStringLiteral("Nota \"speciale\""),
+                              QStringLiteral("Prezzo (€) N°"), QStringLiteral("x\" text); drop table ARTICOLI; --"),
+                              QStringLiteral("data-uscita")};
+    const std::string bytes("\0\xff\x01 OLE", 7);
+    const std::vector<FieldValue> values{{FieldValue::Kind::Text, "Caffè"},
+                                         {FieldValue::Kind::Null, {}},
+                                         {FieldValue::Kind::Text, ""},
+                                         {FieldValue::Kind::Bytes, bytes},
+                                         {FieldValue::Kind::Text, "1999-12-31 23:59:59"}};
+    {
+        Result<Connection> created = Connection::open(path, Connection::Access::Create);
+        QVERIFY(created.ok());
+        QVERIFY(created->run(QUtf8StringView(createTableStatement(kArticoli, columns))).ok());
+        Result<Command> insert = created->prepare(QUtf8StringView(insertRowStatement(kArticoli, columns)));
+        QVERIFY(insert.ok());
+        QVERIFY(insert->run(std::span<const FieldValue>(values)).ok());
+    }
+    QVERIFY(!Connection::open(path, Connection::Access::Create).ok()); // no longer empty
+
+    sqlite::Database db;
+    QCOMPARE(db.open(path, false), SQLITE_OK);
+    sqlite::Statement names = db.prepare("select name from pragma_table_info('ARTICOLI')");
+    QStringList found;
+    while (names.step() == SQLITE_ROW)
+        found << names.text(0).toString();
+    QCOMPARE(found, columns);
+    sqlite::Statement row = db.prepare("select typeof(\"Nota \"\"speciale\"\"\"), typeof(\"Prezzo (€) N°\"), * from ARTICOLI");
+    QCOMPARE(row.step(), SQLITE_ROW);
+    QCOMPARE(row.text(0).toString(), QStringLiteral("null"));
+    QCOMPARE(row.text(1).toString(), QStringLiteral("text"));
+    QCOMPARE(row.text(2).toString(), QStringLiteral("Caffè"));
+    QCOMPARE(QByteArray(static_cast<const char*>(sqlite3_column_blob(row.get(), 5)), sqlite3_column_bytes(row.get(), 5)),
+             QByteArray::fromStdString(bytes));
+    QCOMPARE(sqlite3_column_type(row.get(), 5), SQLITE_BLOB);
+    QCOMPARE(row.text(6).toString(), QStringLiteral("1999-12-31 23:59:59"));
+    QCOMPARE(row.step(), SQLITE_DONE);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogueConnection)
