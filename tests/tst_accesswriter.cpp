@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-using namespace ondiva::bench;
+using namespace ondiva::accesswriter;
 
 using Rows = std::vector<AccessRow>;
 Q_DECLARE_METATYPE(Rows)
-Q_DECLARE_METATYPE(ondiva::bench::JetVersion)
+Q_DECLARE_METATYPE(ondiva::accesswriter::JetVersion)
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ondiva::bench {
+namespace ondiva::accesswriter {
 
 enum class JetVersion { Jet3, Jet4 };
 
@@ -47,4 +47,4 @@ std::size_t accessTextLength(std::string_view utf8);
 // Jet 4 stores text as uncompressed UTF-16.
 std::string writeAccessFile(const std::string& path, JetVersion version, std::vector<AccessTable> tables);
 
-} // namespace ondiva::bench
+} // namespace ondiva::accesswriter

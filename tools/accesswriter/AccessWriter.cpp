@@ -23,7 +23,7 @@
 // Every page is written once, at its place, as soon as it is complete: rows are
 // never kept in memory.
 
-namespace ondiva::bench {
+namespace ondiva::accesswriter {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -1066,4 +1066,4 @@ std::string writeAccessFile(const std::string& path, JetVersion version, std::ve
     return error;
 }
 
-} // namespace ondiva::bench
+} // namespace ondiva::accesswriter
