@@ -427,7 +427,8 @@ Kind kindOf(AccessColumn::Type type)
     return Kind::Text;
 }
 
-struct ColumnSpec {
+// A column as a table asks for it: its name and its type.
+struct ColumnType {
     std::string name;
     Kind kind;
     std::uint8_t precision = 0; // Numeric only
@@ -480,19 +481,19 @@ std::uint16_t fixedLength(Kind kind)
     }
 }
 
-Layout makeLayout(const Format& format, std::string name, bool system, const std::vector<ColumnSpec>& columns)
+Layout makeLayout(const Format& format, std::string name, bool system, const std::vector<ColumnType>& columns)
 {
     Layout layout{std::move(name), system, {}, 0, 0};
-    for (const ColumnSpec& spec : columns) {
-        Column column{spec.name, spec.kind};
-        column.precision = spec.precision;
-        column.scale = spec.scale;
-        column.fixed = spec.kind == Kind::Bool || fixedLength(spec.kind) > 0;
+    for (const ColumnType& given : columns) {
+        Column column{given.name, given.kind};
+        column.precision = given.precision;
+        column.scale = given.scale;
+        column.fixed = given.kind == Kind::Bool || fixedLength(given.kind) > 0;
         if (column.fixed)
-            column.length = fixedLength(spec.kind);
-        else if (spec.kind == Kind::Text)
+            column.length = fixedLength(given.kind);
+        else if (given.kind == Kind::Text)
             column.length = std::uint16_t(format.jet4 ? 2 * kAccessTextMaxLength : kAccessTextMaxLength);
-        else if (spec.kind == Kind::Binary)
+        else if (given.kind == Kind::Binary)
             column.length = kBinaryMaxLength;
         if (column.fixed) {
             column.fixedOffset = layout.fixedBytes;
@@ -1302,7 +1303,7 @@ std::string writeFile(const std::string& path, const Format& format, std::vector
     catalog.layout = catalogLayout(format);
     catalog.definitionPage = kCatalogPage;
     for (AccessTable& table : tables) {
-        std::vector<ColumnSpec> columns;
+        std::vector<ColumnType> columns;
         for (const AccessColumn& column : table.columns)
             columns.push_back(
                 {column.name, kindOf(column.type), std::uint8_t(column.precision), std::uint8_t(column.scale)});
