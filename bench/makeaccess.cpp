@@ -16,7 +16,7 @@
 
 #include <unistd.h>
 
-using namespace ondiva::bench;
+using namespace ondiva::accesswriter;
 
 namespace {
 

@@ -167,14 +167,14 @@ void TestCrashConsistency::killedConversionLeavesOriginalOrComplete()
     QVERIFY(QDir().mkpath(work));
 
     constexpr std::size_t kRows = 30000;
-    std::vector<bench::AccessTable> tables;
+    std::vector<accesswriter::AccessTable> tables;
     for (const catalogue::TableSchema& schema : catalogue::kRequiredTables) {
-        bench::AccessTable table{schema.name, {}, {}};
+        accesswriter::AccessTable table{schema.name, {}, {}};
         for (const char* column : schema.usedColumns())
-            table.columns.push_back({column, bench::AccessColumn::Type::Text});
+            table.columns.push_back({column, accesswriter::AccessColumn::Type::Text});
         auto done = std::make_shared<std::size_t>(0);
         const std::size_t columns = table.columns.size();
-        table.nextRow = [done, columns](bench::AccessRow& row) {
+        table.nextRow = [done, columns](accesswriter::AccessRow& row) {
             if (++*done > kRows)
                 return false;
             for (std::size_t c = 0; c < columns; ++c)
@@ -183,7 +183,8 @@ void TestCrashConsistency::killedConversionLeavesOriginalOrComplete()
         };
         tables.push_back(std::move(table));
     }
-    QCOMPARE(bench::writeAccessFile(original.toStdString(), bench::JetVersion::Jet4, std::move(tables)), std::string());
+    QCOMPARE(accesswriter::writeAccessFile(original.toStdString(), accesswriter::JetVersion::Jet4, std::move(tables)),
+             std::string());
     QFile source(original);
     QVERIFY(source.open(QIODevice::ReadOnly));
     const QByteArray bytes = source.readAll();

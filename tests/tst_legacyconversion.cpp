@@ -36,11 +36,11 @@
 
 using namespace ondiva;
 using namespace Qt::Literals::StringLiterals;
-using bench::AccessColumn;
-using bench::JetVersion;
+using accesswriter::AccessColumn;
+using accesswriter::JetVersion;
 using catalogue::Connection;
 
-Q_DECLARE_METATYPE(ondiva::bench::JetVersion)
+Q_DECLARE_METATYPE(ondiva::accesswriter::JetVersion)
 
 namespace {
 
@@ -56,18 +56,18 @@ struct SourceTable {
 
 std::string writeAccess(const QString& path, JetVersion version, const std::vector<SourceTable>& tables)
 {
-    std::vector<bench::AccessTable> out;
+    std::vector<accesswriter::AccessTable> out;
     for (const SourceTable& table : tables) {
         auto next = std::make_shared<size_t>(0);
         const Rows* rows = &table.rows;
-        out.push_back({table.name, table.columns, [next, rows](bench::AccessRow& row) {
+        out.push_back({table.name, table.columns, [next, rows](accesswriter::AccessRow& row) {
                            if (*next >= rows->size())
                                return false;
                            row = (*rows)[(*next)++];
                            return true;
                        }});
     }
-    return bench::writeAccessFile(path.toStdString(), version, std::move(out));
+    return accesswriter::writeAccessFile(path.toStdString(), version, std::move(out));
 }
 
 std::vector<AccessColumn> texts(std::initializer_list<const char*> names)

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,13 +20,13 @@
 //   page 1   rows holding the usage maps of every table (more such pages at the end if needed)
 //   page 2   table definition of the system catalog MSysObjects
 //   then, table by table: the table definition page, then its data pages, with
-//   the long-value (LVAL) pages of its memos in between
+//   the long-value (LVAL) pages of its memos and OLE values in between
 //   at the end: the catalog's data pages, usage-map reference pages of big tables,
 //   more usage-map pages and table definition pages, when any are needed.
 // Every page is written once, at its place, as soon as it is complete: rows are
 // never kept in memory.
 
-namespace ondiva::bench {
+namespace ondiva::accesswriter {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -207,9 +210,9 @@ private:
 
 constexpr std::uint32_t kLvalOwner = 'L' | 'V' << 8 | 'A' << 16 | std::uint32_t('L') << 24;
 
-// Long values (memos too long to keep in their row) on LVAL pages: a value that
-// fits one page is one row (memo flag 0x40); a longer one is a chain of rows,
-// each starting with the pointer to the next one (memo flag 0x00).
+// Long values (memos and OLE values too long to keep in their row) on LVAL
+// pages: a value that fits one page is one row (memo flag 0x40); a longer one
+// is a chain of rows, each starting with the pointer to the next one (memo flag 0x00).
 class LongValueStore {
 public:
     struct Ref {
@@ -367,16 +370,80 @@ std::size_t encodeText(const Format& format, std::string_view utf8, Bytes& out)
 
 // ---- Tables
 
-// Column types of the format used here (the user's three and those the catalog needs).
-enum class Kind : std::uint8_t { Int = 0x03, Long = 0x04, DateTime = 0x08, Text = 0x0A, Ole = 0x0B, Memo = 0x0C };
+// Column types as the format numbers them.
+enum class Kind : std::uint8_t {
+    Bool = 0x01,
+    Byte = 0x02,
+    Int = 0x03,
+    Long = 0x04,
+    Money = 0x05,
+    Float = 0x06,
+    Double = 0x07,
+    DateTime = 0x08,
+    Binary = 0x09,
+    Text = 0x0A,
+    Ole = 0x0B,
+    Memo = 0x0C,
+    Guid = 0x0F,
+    Numeric = 0x10
+};
+
+// Memo and OLE values: a 12-byte field in the row, the value itself in the row or on LVAL pages.
+bool isLong(Kind kind) { return kind == Kind::Memo || kind == Kind::Ole; }
+
+Kind kindOf(AccessColumn::Type type)
+{
+    using Type = AccessColumn::Type;
+    switch (type) {
+    case Type::Text:
+        return Kind::Text;
+    case Type::Memo:
+        return Kind::Memo;
+    case Type::Long:
+        return Kind::Long;
+    case Type::Byte:
+        return Kind::Byte;
+    case Type::Integer:
+        return Kind::Int;
+    case Type::Boolean:
+        return Kind::Bool;
+    case Type::Currency:
+        return Kind::Money;
+    case Type::Single:
+        return Kind::Float;
+    case Type::Double:
+        return Kind::Double;
+    case Type::DateTime:
+        return Kind::DateTime;
+    case Type::Guid:
+        return Kind::Guid;
+    case Type::Binary:
+        return Kind::Binary;
+    case Type::Ole:
+        return Kind::Ole;
+    case Type::Decimal:
+        return Kind::Numeric;
+    }
+    return Kind::Text;
+}
+
+// A column as a table asks for it: its name and its type.
+struct ColumnType {
+    std::string name;
+    Kind kind;
+    std::uint8_t precision = 0; // Numeric only
+    std::uint8_t scale = 0;
+};
 
 struct Column {
     std::string name;
     Kind kind;
     bool fixed = false;
-    std::uint16_t length = 0;      // bytes of a fixed value, or the most a Text value takes
+    std::uint16_t length = 0;      // bytes of a fixed value, or the most a Text or Binary value takes
     std::uint16_t fixedOffset = 0; // where a fixed value sits after the row's column count
     std::uint16_t varIndex = 0;    // position among the variable-length columns
+    std::uint8_t precision = 0;
+    std::uint8_t scale = 0;
 };
 
 struct Layout {
@@ -387,29 +454,47 @@ struct Layout {
     std::uint16_t varCount = 0;
 };
 
-Layout makeLayout(const Format& format, std::string name, bool system,
-                  const std::vector<std::pair<std::string, Kind>>& columns)
+constexpr std::size_t kBinaryMaxLength = 255;
+
+// Bytes a value of a fixed-size type takes in the row; 0 for the others.
+// A Boolean is fixed but takes no byte: its value is its bit in the null mask.
+std::uint16_t fixedLength(Kind kind)
+{
+    switch (kind) {
+    case Kind::Byte:
+        return 1;
+    case Kind::Int:
+        return 2;
+    case Kind::Long:
+    case Kind::Float:
+        return 4;
+    case Kind::Money:
+    case Kind::Double:
+    case Kind::DateTime:
+        return 8;
+    case Kind::Guid:
+        return 16;
+    case Kind::Numeric:
+        return 17;
+    default:
+        return 0;
+    }
+}
+
+Layout makeLayout(const Format& format, std::string name, bool system, const std::vector<ColumnType>& columns)
 {
     Layout layout{std::move(name), system, {}, 0, 0};
-    for (const auto& [columnName, kind] : columns) {
-        Column column{columnName, kind};
-        switch (kind) {
-        case Kind::Int:
-            column.fixed = true, column.length = 2;
-            break;
-        case Kind::Long:
-            column.fixed = true, column.length = 4;
-            break;
-        case Kind::DateTime:
-            column.fixed = true, column.length = 8;
-            break;
-        case Kind::Text:
+    for (const ColumnType& given : columns) {
+        Column column{given.name, given.kind};
+        column.precision = given.precision;
+        column.scale = given.scale;
+        column.fixed = given.kind == Kind::Bool || fixedLength(given.kind) > 0;
+        if (column.fixed)
+            column.length = fixedLength(given.kind);
+        else if (given.kind == Kind::Text)
             column.length = std::uint16_t(format.jet4 ? 2 * kAccessTextMaxLength : kAccessTextMaxLength);
-            break;
-        case Kind::Ole:
-        case Kind::Memo:
-            break;
-        }
+        else if (given.kind == Kind::Binary)
+            column.length = kBinaryMaxLength;
         if (column.fixed) {
             column.fixedOffset = layout.fixedBytes;
             layout.fixedBytes = std::uint16_t(layout.fixedBytes + column.length);
@@ -426,17 +511,260 @@ constexpr std::size_t kInlineMemoBytes = 64;
 // The memo field's length has 24 bits where the value spans several pages.
 constexpr std::size_t kMaxMemoBytes = (1u << 24) - 1;
 
-template <class Int>
-bool parseInteger(std::string_view text, std::uint32_t& out)
+// ---- Values: each type takes one spelling of a value, the one a reader gives back
+
+bool allDigits(std::string_view text)
 {
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    Int value{};
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// An integer spelled as std::to_string spells it: no '+', no leading zeros, no "-0".
+std::optional<std::int64_t> integerValue(std::string_view text, std::int64_t low, std::int64_t high)
+{
+    std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high ||
+        std::to_string(value) != text)
+        return std::nullopt;
+    return value;
+}
+
+// A float spelled as the shortest text that reads back to it (std::to_chars); finite only.
+template <class Float>
+std::optional<Float> floatValue(std::string_view text)
+{
+    Float value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    std::array<char, 64> shortest{};
+    const auto [out, error2] = std::to_chars(shortest.data(), shortest.data() + shortest.size(), value);
+    if (error2 != std::errc() || std::string_view(shortest.data(), std::size_t(out - shortest.data())) != text)
+        return std::nullopt;
+    return value;
+}
+
+// A number of `scale` decimals, [-]digits[.digits]: its sign and its digits without the point.
+// The whole part has no leading zero but a lone "0", and zero has no sign.
+struct ScaledDigits {
+    bool negative = false;
+    std::string digits;
+    std::size_t wholeDigits = 0; // significant digits before the point
+};
+
+std::optional<ScaledDigits> scaledDigits(std::string_view text, std::size_t scale)
+{
+    ScaledDigits out;
+    if (!text.empty() && text.front() == '-') {
+        out.negative = true;
+        text.remove_prefix(1);
+    }
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    if (whole.empty() || !allDigits(whole) || !allDigits(fraction) || (whole.size() > 1 && whole.front() == '0') ||
+        fraction.size() != scale || (scale == 0) != (point == std::string_view::npos))
+        return std::nullopt;
+    out.digits.append(whole).append(fraction);
+    if (out.negative && out.digits.find_first_not_of('0') == std::string::npos)
+        return std::nullopt;
+    out.wholeDigits = whole == "0" ? 0 : whole.size();
+    return out;
+}
+
+// Days from 1970-01-01 to a date, by the Gregorian rules also before 1582, as Access counts.
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day)
+{
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+// "YYYY-MM-DD HH:MM:SS" as Access stores a date: a double counting days from
+// 1899-12-30, whose fraction is the time of day. Before 1899-12-30 the whole
+// part is negative and the time is still its fraction's size, subtracted:
+// 1899-12-29 06:00 is -1.25, not -0.75 (as Access writes it, and libmdb's
+// mdb_tm_to_date). A reader takes the whole part towards zero as the day, and
+// the fraction's size times 86400, to the nearest second, as the time.
+std::optional<double> dateTimeValue(std::string_view text)
+{
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':')
+        return std::nullopt;
+    auto number = [&](std::size_t at, std::size_t length) -> int {
+        const std::string_view digits = text.substr(at, length);
+        if (!allDigits(digits))
+            return -1;
+        int value = 0;
+        for (const char c : digits)
+            value = value * 10 + (c - '0');
+        return value;
+    };
+    const int year = number(0, 4);
+    const int month = number(5, 2);
+    const int day = number(8, 2);
+    const int hour = number(11, 2);
+    const int minute = number(14, 2);
+    const int second = number(17, 2);
+    if (year < 100 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 59)
+        return std::nullopt;
+    static constexpr std::array<int, 12> kMonthDays{31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    if (day > kMonthDays[std::size_t(month - 1)] || (month == 2 && day == 29 && !leap))
+        return std::nullopt;
+    const std::int64_t days = daysFromCivil(year, unsigned(month), unsigned(day)) - daysFromCivil(1899, 12, 30);
+    const double time = (hour * 3600 + minute * 60 + second) / 86400.0;
+    return days >= 0 ? double(days) + time : double(days) - time;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}": the first three groups are stored
+// little-endian, the last two byte by byte, as Windows lays out a GUID.
+bool appendGuid(std::string_view text, Bytes& out)
+{
+    if (text.size() != 38 || text.front() != '{' || text.back() != '}' || text[9] != '-' || text[14] != '-' ||
+        text[19] != '-' || text[24] != '-')
         return false;
-    out = std::uint32_t(value);
+    // Where each byte's two digits start: every place but the braces and the dashes.
+    static constexpr std::array<std::size_t, 16> kDigitsAt{1, 3, 5, 7, 10, 12, 15, 17, 20, 22, 25, 27, 29, 31, 33, 35};
+    std::array<std::uint8_t, 16> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const int high = hexDigit(text[kDigitsAt[i]]);
+        const int low = hexDigit(text[kDigitsAt[i] + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes[i] = std::uint8_t(high << 4 | low);
+    }
+    static constexpr std::array<std::size_t, 16> kStored{3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    for (const std::size_t i : kStored)
+        out.push_back(bytes[i]);
     return true;
+}
+
+void append64(Bytes& bytes, std::uint64_t value)
+{
+    for (int i = 0; i < 8; ++i)
+        bytes.push_back(std::uint8_t(value >> (8 * i)));
+}
+
+// Appends a value as the column stores it, or says why the text is not one of its type.
+std::string encodeValue(const Format& format, const Column& column, const std::string& text, Bytes& out)
+{
+    const auto refused = [&](const std::string& what) { return "\"" + text + "\" is not " + what; };
+    switch (column.kind) {
+    case Kind::Text:
+        if (const std::size_t length = encodeText(format, text, out); length > kAccessTextMaxLength)
+            return "a text of " + std::to_string(length) + " characters does not fit a Text column (" +
+                   std::to_string(kAccessTextMaxLength) + " at most); make it a Memo";
+        return {};
+    case Kind::Memo:
+        encodeText(format, text, out);
+        return out.size() > kMaxMemoBytes ? "the memo takes more than 16 MB" : std::string();
+    case Kind::Ole:
+        out.assign(text.begin(), text.end());
+        return out.size() > kMaxMemoBytes ? "the OLE value takes more than 16 MB" : std::string();
+    case Kind::Binary:
+        if (text.size() > kBinaryMaxLength)
+            return "a Binary value of " + std::to_string(text.size()) + " bytes is longer than " +
+                   std::to_string(kBinaryMaxLength);
+        out.assign(text.begin(), text.end());
+        return {};
+    case Kind::Byte:
+        if (const auto value = integerValue(text, 0, 255)) {
+            out.push_back(std::uint8_t(*value));
+            return {};
+        }
+        return refused("a Byte (0 to 255, as \"42\")");
+    case Kind::Int:
+        if (const auto value = integerValue(text, std::numeric_limits<std::int16_t>::min(),
+                                            std::numeric_limits<std::int16_t>::max())) {
+            append16(out, std::uint32_t(*value));
+            return {};
+        }
+        return refused("a 16-bit integer (as \"-42\")");
+    case Kind::Long:
+        if (const auto value = integerValue(text, std::numeric_limits<std::int32_t>::min(),
+                                            std::numeric_limits<std::int32_t>::max())) {
+            append32(out, std::uint32_t(*value));
+            return {};
+        }
+        return refused("a 32-bit integer (as \"-42\")");
+    case Kind::Money: {
+        // Ten-thousandths in a 64-bit two's complement integer.
+        const auto number = scaledDigits(text, 4);
+        const std::uint64_t limit =
+            std::uint64_t(std::numeric_limits<std::int64_t>::max()) + (number && number->negative);
+        std::uint64_t magnitude = 0;
+        bool fits = number.has_value();
+        for (std::size_t i = 0; fits && i < number->digits.size(); ++i) {
+            const unsigned digit = unsigned(number->digits[i] - '0');
+            fits = magnitude <= (limit - digit) / 10;
+            magnitude = magnitude * 10 + digit;
+        }
+        if (!fits)
+            return refused("a Currency value (four decimals, as \"-12.3400\", within the 64 bits of ten-thousandths)");
+        append64(out, number->negative ? ~magnitude + 1 : magnitude);
+        return {};
+    }
+    case Kind::Float:
+        if (const auto value = floatValue<float>(text)) {
+            append32(out, std::bit_cast<std::uint32_t>(*value));
+            return {};
+        }
+        return refused("a Single as std::to_chars writes it (the shortest text that reads back the same float)");
+    case Kind::Double:
+        if (const auto value = floatValue<double>(text)) {
+            append64(out, std::bit_cast<std::uint64_t>(*value));
+            return {};
+        }
+        return refused("a Double as std::to_chars writes it (the shortest text that reads back the same double)");
+    case Kind::DateTime:
+        if (const auto value = dateTimeValue(text)) {
+            append64(out, std::bit_cast<std::uint64_t>(*value));
+            return {};
+        }
+        return refused("a date and time \"YYYY-MM-DD HH:MM:SS\" of the years 0100 to 9999");
+    case Kind::Guid:
+        if (appendGuid(text, out))
+            return {};
+        return refused("a GUID \"{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}\" in upper-case hexadecimal");
+    case Kind::Numeric: {
+        // A sign byte (0x80 when negative), then the magnitude as an unsigned
+        // 128-bit integer in four 32-bit little-endian words, the most significant first.
+        const auto number = scaledDigits(text, column.scale);
+        if (!number || number->wholeDigits > std::size_t(column.precision - column.scale))
+            return refused("a Decimal of precision " + std::to_string(column.precision) + " and scale " +
+                           std::to_string(column.scale) + " (exactly " + std::to_string(column.scale) +
+                           " decimals, as \"-1234.5678\" for scale 4)");
+        std::array<std::uint32_t, 4> words{}; // least significant first
+        for (const char c : number->digits) {
+            std::uint64_t carry = unsigned(c - '0');
+            for (std::uint32_t& word : words) {
+                carry += std::uint64_t(word) * 10;
+                word = std::uint32_t(carry);
+                carry >>= 32;
+            }
+        }
+        out.push_back(number->negative ? 0x80 : 0x00);
+        for (std::size_t i = words.size(); i-- > 0;)
+            append32(out, words[i]);
+        return {};
+    }
+    case Kind::Bool:
+        break;
+    }
+    return "this column takes no value";
 }
 
 // Writes the rows of one table to its data pages.
@@ -465,49 +793,31 @@ public:
             return "table " + m_layout.name + ", row " + std::to_string(rowNumber) + ": " + std::to_string(row.size()) +
                    " values for " + std::to_string(m_layout.columns.size()) + " columns";
         for (std::size_t i = 0; i < row.size(); ++i) {
+            const Column& column = m_layout.columns[i];
             Value& value = m_values[i];
-            value.null = !row[i].has_value();
             value.bytes.clear();
             value.longValue = false;
+            if (column.kind == Kind::Bool) {
+                // Yes/No is the column's bit in the null mask: set for Yes. It is never NULL.
+                if (row[i] && *row[i] != "0" && *row[i] != "1")
+                    return where(i) + "\"" + *row[i] + "\" is not a Boolean (\"1\" or \"0\")";
+                value.null = !row[i] || *row[i] == "0";
+                continue;
+            }
+            value.null = !row[i].has_value();
             if (value.null)
                 continue;
-            const std::string& text = *row[i];
-            std::uint32_t number = 0;
-            switch (m_layout.columns[i].kind) {
-            case Kind::Text:
-                if (const std::size_t length = encodeText(m_format, text, value.bytes); length > kAccessTextMaxLength)
-                    return where(i) + "a text of " + std::to_string(length) +
-                           " characters does not fit a Text column (" + std::to_string(kAccessTextMaxLength) +
-                           " at most); make it a Memo";
-                break;
-            case Kind::Memo:
-                encodeText(m_format, text, value.bytes);
-                if (value.bytes.size() > kMaxMemoBytes)
-                    return where(i) + "the memo takes more than 16 MB";
-                value.longValue = value.bytes.size() > kInlineMemoBytes;
-                break;
-            case Kind::Long:
-                if (!parseInteger<std::int32_t>(text, number))
-                    return where(i) + "\"" + text + "\" is not a 32-bit integer";
-                append32(value.bytes, number);
-                break;
-            case Kind::Int:
-                if (!parseInteger<std::int16_t>(text, number))
-                    return where(i) + "\"" + text + "\" is not a 16-bit integer";
-                append16(value.bytes, number);
-                break;
-            case Kind::DateTime:
-            case Kind::Ole:
-                return where(i) + "only NULL is written in this column";
-            }
+            if (std::string error = encodeValue(m_format, column, *row[i], value.bytes); !error.empty())
+                return where(i) + error;
+            value.longValue = isLong(column.kind) && value.bytes.size() > kInlineMemoBytes;
         }
 
-        // Memos leave the row, the largest first, until the row fits a page.
+        // Memo and OLE values leave the row, the largest first, until the row fits a page.
         std::string error = build();
         while (!error.empty() || m_row.size() > m_format.maxRowSize()) {
             Value* largest = nullptr;
             for (std::size_t i = 0; i < m_values.size(); ++i)
-                if (m_layout.columns[i].kind == Kind::Memo && !m_values[i].null && !m_values[i].longValue &&
+                if (isLong(m_layout.columns[i].kind) && !m_values[i].null && !m_values[i].longValue &&
                     (!largest || m_values[i].bytes.size() > largest->bytes.size()))
                     largest = &m_values[i];
             if (!largest) {
@@ -522,7 +832,7 @@ public:
 
         bool stored = false;
         for (std::size_t i = 0; i < m_values.size(); ++i)
-            if (m_layout.columns[i].kind == Kind::Memo && !m_values[i].null && m_values[i].longValue) {
+            if (isLong(m_layout.columns[i].kind) && !m_values[i].null && m_values[i].longValue) {
                 m_values[i].ref = m_longValues.store(m_values[i].bytes);
                 stored = true;
             }
@@ -552,17 +862,18 @@ public:
 
 private:
     struct Value {
-        bool null = true;
-        Bytes bytes; // a fixed value, or the stored text of a Text or Memo
+        bool null = true; // for a Boolean: No
+        Bytes bytes;      // the value as stored (a Memo's or OLE value's without its 12-byte field)
         bool longValue = false;
         LongValueStore::Ref ref{};
     };
 
-    // The variable part of a value: the text, or a memo's 12-byte field (length,
-    // flags, LVAL pointer) followed by the memo itself when it stays in the row.
+    // The variable part of a value: the text or bytes, or a memo's or OLE value's
+    // 12-byte field (length, flags, LVAL pointer) followed by the value itself
+    // when it stays in the row.
     void appendVariable(const Column& column, const Value& value)
     {
-        if (column.kind != Kind::Memo) {
+        if (!isLong(column.kind)) {
             m_row.insert(m_row.end(), value.bytes.begin(), value.bytes.end());
             return;
         }
@@ -589,7 +900,7 @@ private:
         m_row.resize(fixedStart + m_layout.fixedBytes, 0);
         for (std::size_t i = 0; i < count; ++i) {
             const Column& column = m_layout.columns[i];
-            if (column.fixed && !m_values[i].null)
+            if (column.fixed && column.length > 0 && !m_values[i].null)
                 std::memcpy(&m_row[fixedStart + column.fixedOffset], m_values[i].bytes.data(), column.length);
         }
         if (m_layout.varCount > 0) {
@@ -795,14 +1106,20 @@ void writeDefinition(const Format& format, PageFile& file, const WrittenTable& t
     for (std::uint16_t i = 0; i < columns; ++i) {
         const Column& column = layout.columns[i];
         const bool text = column.kind == Kind::Text || column.kind == Kind::Memo;
-        const std::uint8_t flags = column.fixed ? 0x03 : 0x02; // fixed length; may be null
+        // Fixed length (0x01); may be null (0x02), which a Yes/No column never is.
+        const std::uint8_t flags = column.kind == Kind::Bool ? 0x01 : column.fixed ? 0x03 : 0x02;
         def.push_back(std::uint8_t(column.kind));
         if (format.jet4) {
             append32(def, 0);
             append16(def, i);
             append16(def, column.varIndex);
             append16(def, i);
-            append16(def, text ? 0x0409 : 0); // sort order: General
+            if (column.kind == Kind::Numeric) {
+                def.push_back(column.precision);
+                def.push_back(column.scale);
+            } else {
+                append16(def, text ? 0x0409 : 0); // sort order: General
+            }
             append16(def, 0);
             def.push_back(flags);
             def.push_back(0); // text is not compressed
@@ -936,7 +1253,7 @@ std::string checkName(const std::string& name, const std::string& what)
     return {};
 }
 
-std::string checkTables(const std::vector<AccessTable>& tables)
+std::string checkTables(const std::vector<AccessTable>& tables, JetVersion version)
 {
     std::vector<std::string> tableNames{foldedName("MSysObjects")};
     for (const AccessTable& table : tables) {
@@ -958,6 +1275,13 @@ std::string checkTables(const std::vector<AccessTable>& tables)
             if (std::find(columnNames.begin(), columnNames.end(), foldedColumn) != columnNames.end())
                 return "table \"" + table.name + "\": two columns are named \"" + column.name + "\"";
             columnNames.push_back(foldedColumn);
+            if (column.type != AccessColumn::Type::Decimal)
+                continue;
+            const std::string where = "table \"" + table.name + "\", column \"" + column.name + "\": ";
+            if (version == JetVersion::Jet3)
+                return where + "Decimal columns exist in Jet 4 files only";
+            if (column.precision < 1 || column.precision > 28 || column.scale < 0 || column.scale > column.precision)
+                return where + "a Decimal has a precision of 1 to 28 digits and a scale of 0 to its precision";
         }
     }
     return {};
@@ -979,11 +1303,10 @@ std::string writeFile(const std::string& path, const Format& format, std::vector
     catalog.layout = catalogLayout(format);
     catalog.definitionPage = kCatalogPage;
     for (AccessTable& table : tables) {
-        std::vector<std::pair<std::string, Kind>> columns;
+        std::vector<ColumnType> columns;
         for (const AccessColumn& column : table.columns)
-            columns.emplace_back(column.name, column.type == AccessColumn::Type::Text   ? Kind::Text
-                                              : column.type == AccessColumn::Type::Memo ? Kind::Memo
-                                                                                        : Kind::Long);
+            columns.push_back(
+                {column.name, kindOf(column.type), std::uint8_t(column.precision), std::uint8_t(column.scale)});
         WrittenTable& out = written.emplace_back();
         out.layout = makeLayout(format, table.name, false, columns);
         out.definitionPage = file.allocate();
@@ -1057,7 +1380,7 @@ std::size_t accessTextLength(std::string_view utf8)
 
 std::string writeAccessFile(const std::string& path, JetVersion version, std::vector<AccessTable> tables)
 {
-    if (std::string error = checkTables(tables); !error.empty())
+    if (std::string error = checkTables(tables, version); !error.empty())
         return error;
     const Format format = Format::of(version);
     std::string error = writeFile(path, format, tables);
@@ -1066,4 +1389,4 @@ std::string writeAccessFile(const std::string& path, JetVersion version, std::ve
     return error;
 }
 
-} // namespace ondiva::bench
+} // namespace ondiva::accesswriter
