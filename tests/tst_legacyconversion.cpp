@@ -225,6 +225,8 @@ private slots:
     void cancelChangesNothing();
     void declinedCatalogueIsReported();
     void leftoversOfAKillAreTidied();
+    void everyTypeConvertsExactly_data();
+    void everyTypeConvertsExactly();
     void everySwapStepMayFail_data();
     void everySwapStepMayFail();
 };
@@ -685,6 +687,91 @@ void TestLegacyConversion::leftoversOfAKillAreTidied()
     PosixCatalogueFiles files;
     catalogue::LegacyConversion::tidy(catalogue, files);
     QCOMPARE(filesIn(dir.path()), QStringList({u"qx-originale-access-2.mdb"_s, u"qx.mdb"_s}));
+}
+
+void TestLegacyConversion::everyTypeConvertsExactly_data()
+{
+    QTest::addColumn<JetVersion>("version");
+    QTest::newRow("Jet 4") << JetVersion::Jet4;
+    QTest::newRow("Jet 3") << JetVersion::Jet3;
+}
+
+// Further columns of every Access type, with names of any characters, arrive
+// in the new catalogue exactly: the texts the writer was given, bytes as bytes.
+void TestLegacyConversion::everyTypeConvertsExactly()
+{
+    QFETCH(JetVersion, version);
+    using Type = AccessColumn::Type;
+    std::vector<AccessColumn> columns{{"ARTICOLO"},
+                                      {"AUTORE"},
+                                      {"ONDIVA"},
+                                      {"Uscita (data)", Type::DateTime},
+                                      {"Prezzo €", Type::Currency},
+                                      {"Peso \"netto\"", Type::Double},
+                                      {"Volume", Type::Single},
+                                      {"Sì/No", Type::Boolean},
+                                      {"N°", Type::Long},
+                                      {"Pagine", Type::Integer},
+                                      {"Voto", Type::Byte},
+                                      {"Codice 'replica'", Type::Guid},
+                                      {"Copertina", Type::Ole},
+                                      {"data-uscita.bin", Type::Binary}};
+    std::string picture;
+    for (int i = 0; i < 9000; ++i)
+        picture += char(i * 7 % 256);
+    Rows rows{
+        {"Caffè", "Giulia", "7", "1899-12-30 00:00:00", "-12.3400", "3.141592653589793", "0.1", "1", "-2147483648",
+         "-32768", "255", "{6F9619FF-8B86-D011-B42D-00C04FC964FF}", picture, std::string("\0\xff\x01", 3)},
+        {"Virgole", "Anna", "8", "1850-07-14 06:30:00", "922337203685477.5807", "1e+300", "-0", "0", "0", "0", "0",
+         "{00000000-0000-0000-0000-000000000000}", std::string("\0", 1), ""},
+        {"Notte", "Bruno", "9", "9999-12-31 23:59:59", "0.0000", "-2.5e-308", "3.4028235e+38", std::nullopt,
+         std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+        {"Alba", std::nullopt, "10", "2024-02-29 12:00:01", "0.0001", "-0", "1e-45", "1", "7", "1", "1",
+         "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", "", std::nullopt},
+    };
+    if (version == JetVersion::Jet4) {
+        columns.push_back({"Importo (decimale)", Type::Decimal, 28, 4});
+        rows[0].push_back("-123456789012345678901234.5678");
+        rows[1].push_back("0.0000");
+        rows[2].push_back(std::nullopt);
+        rows[3].push_back("1.0001");
+    }
+    std::vector<SourceTable> tables = smallCatalogue();
+    tables[0] = {"ARTICOLI", columns, rows};
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"qx.mdb"_s);
+    QCOMPARE(writeAccess(catalogue, version, tables), std::string());
+    AccessChildReader reader = realReader();
+    Progress progress;
+    const QString notice = offer(catalogue, reader, progress).last().text;
+    QVERIFY2(notice.startsWith(u"Il catalogo è stato convertito"_s), qPrintable(notice));
+
+    sqlite::Database db;
+    QCOMPARE(db.open(catalogue, false), SQLITE_OK);
+    sqlite::Statement read = db.prepare("select * from ARTICOLI order by rowid");
+    for (int c = 0; c < read.columnCount(); ++c)
+        QCOMPARE(read.columnName(c).toString(), QString::fromStdString(columns[size_t(c)].name));
+    QCOMPARE(read.columnCount(), int(columns.size()));
+    for (const auto& row : rows) {
+        QCOMPARE(read.step(), SQLITE_ROW);
+        for (int c = 0; c < read.columnCount(); ++c) {
+            const AccessColumn& column = columns[size_t(c)];
+            const bool bytes = column.type == Type::Ole || column.type == Type::Binary;
+            // A Yes/No value is never NULL: it lives in the row's null bits.
+            const Value expected = column.type == Type::Boolean && !row[size_t(c)] ? Value("0") : row[size_t(c)];
+            const int type = sqlite3_column_type(read.get(), c);
+            const auto* data = static_cast<const char*>(sqlite3_column_blob(read.get(), c));
+            const std::string got(data ? data : "", size_t(sqlite3_column_bytes(read.get(), c)));
+            const QByteArray where = QByteArray(column.name.c_str()) + ": " + QByteArray::fromStdString(got).toHex();
+            if (!expected) {
+                QVERIFY2(type == SQLITE_NULL, where.constData());
+                continue;
+            }
+            QVERIFY2(type == (bytes ? SQLITE_BLOB : SQLITE_TEXT), where.constData());
+            QVERIFY2(got == *expected, where.constData());
+        }
+    }
+    QCOMPARE(read.step(), SQLITE_DONE);
 }
 
 void TestLegacyConversion::everySwapStepMayFail_data()
