@@ -4,7 +4,7 @@
 //   crash    starts a table, then dies of a signal
 //   garbage  sends bytes that are no frames, then ends
 
-#include "platform/AccessFrames.h"
+#include "accessframes/AccessFrames.h"
 
 #include <csignal>
 #include <cstdio>

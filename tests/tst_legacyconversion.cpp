@@ -9,7 +9,7 @@
 #include "catalogue/LegacyConversion.h"
 #include "fakes/FakeControls.h"
 #include "platform/AccessChildReader.h"
-#include "platform/AccessFrames.h"
+#include "accessframes/AccessFrames.h"
 #include "platform/ConversionProgress.h"
 #include "platform/PosixCatalogueFiles.h"
 #include "platform/QtInputFile.h"

@@ -1,6 +1,6 @@
 #include "AccessChildReader.h"
 
-#include "AccessFrames.h"
+#include "accessframes/AccessFrames.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

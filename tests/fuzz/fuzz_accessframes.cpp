@@ -2,7 +2,7 @@
 // whatever chunks, it must never crash, must end in a definite state, and
 // must hand over rows only with the columns of their table.
 
-#include "platform/AccessFrames.h"
+#include "accessframes/AccessFrames.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -8,7 +8,7 @@
 // a damaged file: the program reading the frames survives that and gives up
 // after a time-out.
 
-#include "platform/AccessFrames.h"
+#include "accessframes/AccessFrames.h"
 
 #include <mdbtools.h>
 
