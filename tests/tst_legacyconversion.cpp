@@ -9,7 +9,6 @@
 #include "catalogue/LegacyConversion.h"
 #include "fakes/FakeControls.h"
 #include "platform/AccessChildReader.h"
-#include "accessframes/AccessFrames.h"
 #include "platform/ConversionProgress.h"
 #include "platform/PosixCatalogueFiles.h"
 #include "platform/QtInputFile.h"
@@ -157,7 +156,6 @@ class TestLegacyConversion : public QObject {
     Q_OBJECT
 
 private slots:
-    void framesSurviveAnyChunking();
     void readerAgreesWithMdbJson_data();
     void readerAgreesWithMdbJson();
     void convertsEverythingExactly_data();
@@ -170,78 +168,6 @@ private slots:
     void declinedCatalogueIsReported();
     void leftoversOfAKillAreTidied();
 };
-
-void TestLegacyConversion::framesSurviveAnyChunking()
-{
-    access::FrameWriter out;
-    out.begin(access::FrameType::Table);
-    out.u32(3);
-    out.text("T");
-    for (const char* column : {"a", "b", "c"})
-        out.text(column);
-    out.u64(2);
-    out.end();
-    const std::string odd("\0\xff\t\n'\"E\x05", 8);
-    for (int i = 0; i < 2; ++i) {
-        out.begin(access::FrameType::Row);
-        out.byte(0);
-        out.byte(1);
-        out.text({});
-        out.byte(1);
-        out.text(odd + std::string(size_t(i) * 70000, 'x'));
-        out.end();
-    }
-    out.begin(access::FrameType::EndTable);
-    out.end();
-    out.begin(access::FrameType::Done);
-    out.end();
-    const std::string stream = out.bytes();
-
-    struct Recorder : access::FrameHandler {
-        QStringList seen;
-        bool table(std::string_view name, const std::vector<std::string_view>& columns, std::uint64_t rows) override
-        {
-            seen << u"T %1 %2 %3"_s.arg(QLatin1StringView(name)).arg(columns.size()).arg(rows);
-            return true;
-        }
-        bool row(const std::vector<std::optional<std::string_view>>& values) override
-        {
-            QStringList cells;
-            for (const auto& v : values)
-                cells << (v ? QString::fromLatin1(QByteArray(v->data(), qsizetype(v->size())).toHex()) : u"-"_s);
-            seen << cells.join(u'|');
-            return true;
-        }
-        bool endTable() override
-        {
-            seen << u"E"_s;
-            return true;
-        }
-        void failure(access::FailureReason, std::string_view) override { seen << u"F"_s; }
-        void done() override { seen << u"D"_s; }
-    };
-    QStringList whole;
-    for (size_t chunk : {stream.size(), size_t(1), size_t(2), size_t(5), size_t(4093)}) {
-        Recorder recorder;
-        access::FrameReader reader(recorder);
-        for (size_t at = 0; at < stream.size(); at += chunk)
-            reader.feed(std::string_view(stream).substr(at, chunk));
-        QCOMPARE(reader.state(), access::FrameReader::State::Done);
-        if (whole.isEmpty())
-            whole = recorder.seen;
-        QCOMPARE(recorder.seen, whole);
-    }
-    QCOMPARE(whole.size(), 5);
-    QCOMPARE(whole[1], u"-||"_s + QString::fromLatin1(QByteArray::fromStdString(odd).toHex()));
-
-    // A row whose NULL marker is neither 0 nor 1 is no frame of ours.
-    std::string broken = stream;
-    broken[broken.find('R') + 5] = 7;
-    Recorder recorder;
-    access::FrameReader reader(recorder);
-    reader.feed(broken);
-    QCOMPARE(reader.state(), access::FrameReader::State::Malformed);
-}
 
 // The fixtures' own tables, read by our reader process, agree with mdbtools'
 // own export (which leaves out NULL and empty values alike).
