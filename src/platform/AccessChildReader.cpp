@@ -1,6 +1,6 @@
 #include "AccessChildReader.h"
 
-#include "AccessFrames.h"
+#include "accessframes/AccessFrames.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,6 +19,40 @@ constexpr int kPollMs = 50;
 
 QString fromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
+LegacyValue::Kind kindOf(access::ValueKind kind)
+{
+    switch (kind) {
+    case access::ValueKind::Null:
+        break;
+    case access::ValueKind::Text:
+        return LegacyValue::Kind::Text;
+    case access::ValueKind::Bytes:
+        return LegacyValue::Kind::Bytes;
+    }
+    return LegacyValue::Kind::Null;
+}
+
+// What a failure the reader reported means to the program.
+LegacyReadFailure reported(FailureReason reason, const QString& message, const QString& table)
+{
+    switch (reason) {
+    case FailureReason::CannotOpen:
+    case FailureReason::NoCatalog:
+    case FailureReason::NoSuchTable:
+        break;
+    case FailureReason::BadValue:
+        return {Kind::Unreadable, message, table};
+    case FailureReason::ValueTooLong:
+        return {Kind::ValueTooLong, message, table};
+    case FailureReason::TooManyRows:
+        return {Kind::ExtraRows, message, table};
+    case FailureReason::Usage:
+        // The program and its reader disagree on how to talk: no fault of the file.
+        return {Kind::BadStream, message};
+    }
+    return {Kind::Unreadable, message};
+}
+
 } // namespace
 
 // What the reader's frames come to: the list of tables, or rows handed to a sink.
@@ -29,7 +63,10 @@ public:
     {}
 
     std::vector<LegacyTable> tables;
-    std::optional<LegacyReadFailure> failed;
+    FailureReason reason = FailureReason::CannotOpen;
+    QString message;
+
+    LegacyRowSink* sink() const { return m_sink; }
 
     bool table(std::string_view name, const std::vector<std::string_view>& columns, std::uint64_t rows) override
     {
@@ -39,20 +76,21 @@ public:
         tables.push_back(std::move(table));
         return true;
     }
-    bool row(const std::vector<std::optional<std::string_view>>& values) override
+    bool row(const std::vector<access::Value>& values) override
     {
         if (!m_sink)
             return true;
         m_row.resize(values.size());
         for (size_t i = 0; i < values.size(); ++i)
-            m_row[i] = values[i] ? LegacyValue{LegacyValue::Kind::Text, *values[i]} : LegacyValue{};
+            m_row[i] = LegacyValue{kindOf(values[i].kind), values[i].data};
+        // The decoder lets through only the tables asked for, in their order.
         return m_sink->row(int(tables.size()) - 1, m_row);
     }
     bool endTable() override { return true; }
-    void failure(FailureReason reason, std::string_view message) override
+    void failure(FailureReason failed, std::string_view text) override
     {
-        const Kind kind = reason == FailureReason::ValueTooLong ? Kind::ValueTooLong : Kind::Unreadable;
-        failed = LegacyReadFailure{kind, fromUtf8(message)};
+        reason = failed;
+        message = fromUtf8(text);
     }
     void done() override {}
 
@@ -74,7 +112,7 @@ QString AccessChildReader::besideProgram()
 std::optional<LegacyReadFailure> AccessChildReader::listTables(const QString& path, std::vector<LegacyTable>& tables)
 {
     Frames frames(nullptr);
-    if (std::optional<LegacyReadFailure> failed = run({u"list"_s, path}, frames, nullptr))
+    if (std::optional<LegacyReadFailure> failed = run(path, nullptr, frames))
         return failed;
     tables = std::move(frames.tables);
     return std::nullopt;
@@ -84,18 +122,30 @@ std::optional<LegacyReadFailure> AccessChildReader::readTables(const QString& pa
                                                                LegacyRowSink& sink)
 {
     Frames frames(&sink);
-    return run(QStringList{u"dump"_s, path} + tables, frames, &sink);
+    return run(path, &tables, frames);
 }
 
-std::optional<LegacyReadFailure> AccessChildReader::run(const QStringList& arguments, Frames& frames,
-                                                        LegacyRowSink* sink)
+std::optional<LegacyReadFailure> AccessChildReader::run(const QString& path, const QStringList* tables, Frames& frames)
 {
+    std::vector<std::string> names;
+    QStringList arguments{tables ? u"dump"_s : u"list"_s, path};
+    if (tables) {
+        arguments += *tables;
+        for (const QString& table : *tables)
+            names.push_back(table.toStdString());
+    }
     QProcess reader;
     reader.setProgram(m_program);
     reader.setArguments(arguments);
     // libmdb's warnings are not ours to show, and an unread pipe could stall it.
     reader.setStandardErrorFile(QProcess::nullDevice());
     reader.setStandardInputFile(QProcess::nullDevice());
+    // Signals of a process waited on without an event loop arrive right away, in this thread.
+    bool readFailed = false;
+    QObject::connect(&reader, &QProcess::errorOccurred, [&readFailed](QProcess::ProcessError error) {
+        if (error == QProcess::ReadError)
+            readFailed = true;
+    });
     reader.start(QIODevice::ReadOnly);
     if (!reader.waitForStarted())
         return LegacyReadFailure{Kind::ReaderMissing, u"%1: %2"_s.arg(m_program, reader.errorString())};
@@ -106,10 +156,14 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QStringList& argum
         return failure;
     };
 
-    access::FrameReader decoder(frames);
+    access::FrameReader decoder(frames, tables ? access::Request::dump(std::move(names)) : access::Request::listing());
+    const auto feed = [&decoder](const QByteArray& bytes) {
+        decoder.feed(std::string_view(bytes.constData(), size_t(bytes.size())));
+    };
+    LegacyRowSink* sink = frames.sink();
     QElapsedTimer silence;
     silence.start();
-    while (decoder.state() == access::FrameReader::State::Reading) {
+    while (decoder.state() == access::FrameReader::State::Reading && !readFailed) {
         if (reader.bytesAvailable() == 0 && !reader.waitForReadyRead(kPollMs)) {
             if (reader.state() == QProcess::NotRunning && reader.bytesAvailable() == 0)
                 break;
@@ -119,29 +173,41 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QStringList& argum
                 return stop({Kind::TimedOut, u"no answer for %1 ms"_s.arg(m_silenceTimeoutMs)});
             continue;
         }
-        const QByteArray bytes = reader.readAll();
         silence.restart();
-        decoder.feed(std::string_view(bytes.constData(), size_t(bytes.size())));
+        feed(reader.readAll());
     }
-
+    using State = access::FrameReader::State;
+    if (readFailed && decoder.state() == State::Reading)
+        return stop({Kind::PipeFailed, u"the reader's output could not be read"_s});
+    if (decoder.state() == State::Done || decoder.state() == State::Failed) {
+        // The stream has ended: whatever the reader still sends breaks the protocol.
+        if (reader.state() != QProcess::NotRunning && !reader.waitForFinished(m_silenceTimeoutMs))
+            stop({});
+        feed(reader.readAll());
+    }
     switch (decoder.state()) {
-    case access::FrameReader::State::Done:
-        reader.waitForFinished(m_silenceTimeoutMs);
+    case State::Done:
         return std::nullopt;
-    case access::FrameReader::State::Failed:
-        reader.waitForFinished(m_silenceTimeoutMs);
-        return frames.failed;
-    case access::FrameReader::State::Stopped:
+    case State::Failed:
+        return reported(frames.reason, frames.message, fromUtf8(decoder.table()));
+    case State::ExtraRows:
+        return stop({Kind::ExtraRows,
+                     u"table %1 gives more rows than the %2 it declares"_s.arg(
+                         fromUtf8(decoder.table()), QString::number(frames.tables.back().rows)),
+                     fromUtf8(decoder.table())});
+    case State::Stopped:
         return stop({Kind::Cancelled, {}});
-    case access::FrameReader::State::Malformed:
-        return stop({Kind::Crashed, u"the reader sent a malformed stream"_s});
-    case access::FrameReader::State::Reading:
+    case State::Malformed:
+        return stop({Kind::BadStream, u"the reader sent a malformed stream"_s});
+    case State::Reading:
         break;
     }
     // The reader ended without saying it was done.
     reader.waitForFinished();
     if (reader.exitStatus() == QProcess::CrashExit)
         return LegacyReadFailure{Kind::Crashed, u"the reader ended abnormally (%1)"_s.arg(reader.errorString())};
+    if (reader.exitCode() == access::kExitPipeFailed)
+        return LegacyReadFailure{Kind::PipeFailed, u"the reader could not write its output"_s};
     return LegacyReadFailure{Kind::Crashed, u"the reader ended early with status %1"_s.arg(reader.exitCode())};
 }
 

@@ -7,7 +7,8 @@ namespace ondiva {
 // Reads Access files through the reader program (ondiva-accessreader), which
 // runs libmdb in a process of its own: a damaged file that makes libmdb crash
 // or loop forever costs that process, never the program. A reader that sends
-// nothing for silenceTimeoutMs is ended.
+// nothing for silenceTimeoutMs is ended. It waits on the process without an
+// event loop, so it may be called from any thread.
 class AccessChildReader : public LegacyCatalogueReader {
 public:
     explicit AccessChildReader(QString readerProgram, int silenceTimeoutMs = 20000);
@@ -21,7 +22,8 @@ public:
 
 private:
     class Frames;
-    std::optional<LegacyReadFailure> run(const QStringList& arguments, Frames& frames, LegacyRowSink* sink);
+    // Runs the reader on the file: a listing when tables is null, else a dump of those tables.
+    std::optional<LegacyReadFailure> run(const QString& path, const QStringList* tables, Frames& frames);
 
     QString m_program;
     int m_silenceTimeoutMs;

@@ -1,0 +1,157 @@
+#include "AccessValues.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace ondiva::access {
+namespace {
+
+template <class T>
+void appendNumber(std::string& out, T value)
+{
+    char buffer[64];
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+void appendPadded(std::string& out, std::int64_t value, int width)
+{
+    char buffer[24];
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(size_t(std::max<std::ptrdiff_t>(0, width - (result.ptr - buffer))), '0');
+    out.append(buffer, result.ptr);
+}
+
+struct CivilDate {
+    std::int64_t year;
+    int month;
+    int day;
+};
+
+// The Gregorian calendar date of a count of days since 1970-01-01, either
+// side of it. Days are counted in whole eras of 400 years (146097 days) from
+// 0000-03-01, in years that begin in March so that a leap day ends its year.
+CivilDate civilFromDays(std::int64_t days)
+{
+    days += 719468; // 0000-03-01 to 1970-01-01
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    const int month = int(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    return {era * 400 + yearOfEra + (month <= 2 ? 1 : 0), month, day};
+}
+
+constexpr std::int64_t kDays1970To1899 = -25569; // 1970-01-01 to 1899-12-30, Access's day 0
+
+} // namespace
+
+std::uint64_t littleEndian(const unsigned char* bytes, int size)
+{
+    std::uint64_t value = 0;
+    for (int i = 0; i < size; ++i)
+        value |= std::uint64_t(bytes[i]) << (8 * i);
+    return value;
+}
+
+void appendInteger(std::string& out, std::int64_t value) { appendNumber(out, value); }
+
+void appendCurrency(std::string& out, std::int64_t tenThousandths)
+{
+    const bool negative = tenThousandths < 0;
+    const std::uint64_t magnitude = negative ? 0 - std::uint64_t(tenThousandths) : std::uint64_t(tenThousandths);
+    if (negative)
+        out += '-';
+    appendNumber(out, magnitude / 10000);
+    out += '.';
+    appendPadded(out, std::int64_t(magnitude % 10000), 4);
+}
+
+void appendSingle(std::string& out, float value) { appendNumber(out, value); }
+
+void appendDouble(std::string& out, double value) { appendNumber(out, value); }
+
+void appendDateTime(std::string& out, double days)
+{
+    // Some 8000 years either way bounds the arithmetic; the years then decide.
+    if (!(std::fabs(days) < 3.0e6)) {
+        appendDouble(out, days);
+        return;
+    }
+    double whole = 0;
+    const double fraction = std::modf(days, &whole);
+    auto day = std::int64_t(whole);
+    auto seconds = std::int64_t(std::llround(std::fabs(fraction) * 86400.0));
+    if (seconds == 86400) {
+        ++day;
+        seconds = 0;
+    }
+    const CivilDate date = civilFromDays(day + kDays1970To1899);
+    if (date.year < 1 || date.year > 9999) {
+        appendDouble(out, days);
+        return;
+    }
+    appendPadded(out, date.year, 4);
+    out += '-';
+    appendPadded(out, date.month, 2);
+    out += '-';
+    appendPadded(out, date.day, 2);
+    out += ' ';
+    appendPadded(out, seconds / 3600, 2);
+    out += ':';
+    appendPadded(out, seconds / 60 % 60, 2);
+    out += ':';
+    appendPadded(out, seconds % 60, 2);
+}
+
+void appendDecimal(std::string& out, const unsigned char* stored, int scale)
+{
+    std::uint32_t words[4];
+    for (int i = 0; i < 4; ++i)
+        words[i] = std::uint32_t(littleEndian(stored + 1 + 4 * i, 4));
+    // The digits, least significant first, by long division of the magnitude by ten.
+    std::string digits;
+    bool more = true;
+    while (more) {
+        std::uint64_t remainder = 0;
+        more = false;
+        for (std::uint32_t& word : words) {
+            const std::uint64_t current = (remainder << 32) | word;
+            word = std::uint32_t(current / 10);
+            remainder = current % 10;
+            more = more || word != 0;
+        }
+        digits += char('0' + remainder);
+    }
+    const bool zero = digits == "0";
+    scale = std::max(scale, 0);
+    while (digits.size() <= size_t(scale))
+        digits += '0';
+    if ((stored[0] & 0x80) && !zero)
+        out += '-';
+    for (size_t i = digits.size(); i-- > 0;) {
+        out += digits[i];
+        if (i == size_t(scale) && i > 0)
+            out += '.';
+    }
+}
+
+void appendReplicationId(std::string& out, const unsigned char* stored)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += '{';
+    for (int i : {3, 2, 1, 0, -1, 5, 4, -1, 7, 6, -1, 8, 9, -1, 10, 11, 12, 13, 14, 15}) {
+        if (i < 0) {
+            out += '-';
+            continue;
+        }
+        out += kHex[stored[i] >> 4];
+        out += kHex[stored[i] & 0x0F];
+    }
+    out += '}';
+}
+
+} // namespace ondiva::access

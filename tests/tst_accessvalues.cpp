@@ -1,0 +1,121 @@
+// The Access reader's text of stored values, at the edges where a
+// general-purpose formatting would lose or change something.
+
+#include "accessreader/AccessValues.h"
+
+#include <QTest>
+
+#include <bit>
+#include <limits>
+
+using namespace ondiva::access;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QByteArray little(std::uint64_t value, int size)
+{
+    QByteArray bytes;
+    for (int i = 0; i < size; ++i)
+        bytes += char(value >> (8 * i));
+    return bytes;
+}
+
+QByteArray stored(double value) { return little(std::bit_cast<std::uint64_t>(value), 8); }
+QByteArray stored(float value) { return little(std::bit_cast<std::uint32_t>(value), 4); }
+
+// A decimal's 17 bytes: the sign, then the magnitude's words, the most significant first.
+QByteArray decimal(bool negative, std::array<std::uint32_t, 4> words)
+{
+    QByteArray bytes(1, negative ? char(0x80) : char(0));
+    for (std::uint32_t word : words)
+        bytes += little(word, 4);
+    return bytes;
+}
+
+} // namespace
+
+class TestAccessValues : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exactText_data();
+    void exactText();
+};
+
+void TestAccessValues::exactText_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<QString>("expected");
+    const auto currency = [](std::int64_t value) { return little(std::uint64_t(value), 8); };
+
+    QTest::newRow("currency, negative") << u"currency"_s << currency(-123400) << 0 << u"-12.3400"_s;
+    QTest::newRow("currency, below one") << u"currency"_s << currency(5) << 0 << u"0.0005"_s;
+    QTest::newRow("currency, the most negative")
+        << u"currency"_s << currency(std::numeric_limits<std::int64_t>::min()) << 0 << u"-922337203685477.5808"_s;
+    QTest::newRow("currency, the largest")
+        << u"currency"_s << currency(std::numeric_limits<std::int64_t>::max()) << 0 << u"922337203685477.5807"_s;
+
+    QTest::newRow("single, shorter than eight digits") << u"single"_s << stored(-0.00035134f) << 0 << u"-0.00035134"_s;
+    QTest::newRow("single, one tenth") << u"single"_s << stored(1.1f) << 0 << u"1.1"_s;
+    QTest::newRow("double, seventeen digits") << u"double"_s << stored(0.1 + 0.2) << 0 << u"0.30000000000000004"_s;
+    QTest::newRow("double, large") << u"double"_s << stored(-8540982423.45) << 0 << u"-8540982423.45"_s;
+
+    const QString date = u"datetime"_s;
+    QTest::newRow("date, day zero") << date << stored(0.0) << 0 << u"1899-12-30 00:00:00"_s;
+    QTest::newRow("date, before day zero, time forward") << date << stored(-1.25) << 0 << u"1899-12-29 06:00:00"_s;
+    QTest::newRow("date, half a day before day zero") << date << stored(-0.5) << 0 << u"1899-12-30 12:00:00"_s;
+    QTest::newRow("date, months before with seconds")
+        << date << stored(-94.430034722222217) << 0 << u"1899-09-27 10:19:15"_s;
+    QTest::newRow("date, rounded into the next day") << date << stored(1.9999999999) << 0 << u"1900-01-01 00:00:00"_s;
+    QTest::newRow("date, rounded into day zero from before")
+        << date << stored(-1.9999999999) << 0 << u"1899-12-30 00:00:00"_s;
+    QTest::newRow("date, 1900 has no leap day") << date << stored(61.0) << 0 << u"1900-03-01 00:00:00"_s;
+    QTest::newRow("date, 2000 has one") << date << stored(36585.0) << 0 << u"2000-02-29 00:00:00"_s;
+    QTest::newRow("date, year 100") << date << stored(-657434.0) << 0 << u"0100-01-01 00:00:00"_s;
+    QTest::newRow("date, last second of 9999") << date << stored(2958465.999988426) << 0 << u"9999-12-31 23:59:59"_s;
+    QTest::newRow("date, beyond 9999 keeps its number") << date << stored(2958466.0) << 0 << u"2958466"_s;
+
+    const QByteArray nines = decimal(false, {0, 0x204FCE5E, 0x3E250261, 0x0FFFFFFF}); // 10^28 - 1
+    QTest::newRow("decimal, 28 digits") << u"decimal"_s << nines << 0 << u"9999999999999999999999999999"_s;
+    QTest::newRow("decimal, 28 digits, negative, scale 4")
+        << u"decimal"_s << decimal(true, {0, 0x204FCE5E, 0x3E250261, 0x0FFFFFFF}) << 4
+        << u"-999999999999999999999999.9999"_s;
+    QTest::newRow("decimal, below one, negative") << u"decimal"_s << decimal(true, {0, 0, 0, 5}) << 4 << u"-0.0005"_s;
+    QTest::newRow("decimal, zero with a scale") << u"decimal"_s << decimal(true, {0, 0, 0, 0}) << 2 << u"0.00"_s;
+    QTest::newRow("decimal, most significant word first")
+        << u"decimal"_s << decimal(false, {0, 0, 1, 0}) << 0 << u"4294967296"_s;
+    QTest::newRow("decimal, all 128 bits")
+        << u"decimal"_s << decimal(false, {~0u, ~0u, ~0u, ~0u}) << 0 << u"340282366920938463463374607431768211455"_s;
+
+    QTest::newRow("replication ID") << u"repid"_s << QByteArray::fromHex("000102030405060708090a0b0c0d0e0f") << 0
+                                    << u"{03020100-0504-0706-0809-0A0B0C0D0E0F}"_s;
+}
+
+void TestAccessValues::exactText()
+{
+    QFETCH(QString, type);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, scale);
+    QFETCH(QString, expected);
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    std::string text;
+    if (type == u"currency"_s)
+        appendCurrency(text, std::int64_t(littleEndian(data, 8)));
+    else if (type == u"single"_s)
+        appendSingle(text, std::bit_cast<float>(std::uint32_t(littleEndian(data, 4))));
+    else if (type == u"double"_s)
+        appendDouble(text, std::bit_cast<double>(littleEndian(data, 8)));
+    else if (type == u"datetime"_s)
+        appendDateTime(text, std::bit_cast<double>(littleEndian(data, 8)));
+    else if (type == u"decimal"_s)
+        appendDecimal(text, data, scale);
+    else
+        appendReplicationId(text, data);
+    QCOMPARE(QString::fromStdString(text), expected);
+}
+
+QTEST_GUILESS_MAIN(TestAccessValues)
+#include "tst_accessvalues.moc"
