@@ -35,10 +35,11 @@ QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files
 
 // The conversion as the program runs it at start-up, answered "Sì", under
 // strace when arguments are given; its notice, or nothing if it said none.
-QProcess* startConversion(const QString& catalogue, const QStringList& strace = {})
+QProcess* startConversion(const QString& catalogue, const QStringList& strace = {},
+                          const QString& reader = QStringLiteral(ONDIVA_ACCESS_READER))
 {
     auto* child = new QProcess;
-    QStringList arguments{QStringLiteral(ONDIVA_ACCESS_READER), catalogue};
+    QStringList arguments{reader, catalogue};
     if (strace.isEmpty()) {
         child->start(QStringLiteral(ONDIVA_CONVERT_CHILD), arguments);
     } else {
@@ -144,6 +145,8 @@ void TestFaultInjection::checkTruth(const QString& notice, const QString& expect
         QCOMPARE(notice.contains(kUnconfirmed), expected == u"unconfirmed"_s);
     } else if (expected == u"unchanged"_s) {
         QVERIFY2(notice.endsWith(kUnchanged), qPrintable(notice));
+    } else if (expected != u"any"_s) { // unchanged, for the reason given
+        QVERIFY2(notice.endsWith(kUnchanged) && notice.contains(expected), qPrintable(notice));
     }
 
     // The next start leaves the catalogue and, once converted, the kept original.
@@ -159,7 +162,7 @@ void TestFaultInjection::checkTruth(const QString& notice, const QString& expect
 void TestFaultInjection::failingSystemCalls_data()
 {
     QTest::addColumn<QString>("inject");
-    QTest::addColumn<QString>("expected"); // converted, unconfirmed, unchanged, or any
+    QTest::addColumn<QString>("expected"); // converted, unconfirmed, unchanged, any, or the reason it is unchanged
     // The calls of the swap, in their order: fsync of the new file, link of the
     // original, fsync of the folder, rename, fsync of the folder again.
     QTest::newRow("new file not synced") << u"fsync:error=EIO:when=1"_s << u"unchanged"_s;
@@ -176,6 +179,12 @@ void TestFaultInjection::failingSystemCalls_data()
     // The new catalogue's own writes, and the reader's output.
     for (int when : {1, 2, 5, 9})
         QTest::addRow("write %d fails", when) << u"pwrite64:error=ENOSPC:when=%1"_s.arg(when) << u"unchanged"_s;
+    // The reader's own calls: its output, and its reading of the Access file.
+    QTest::newRow("reader's pipe breaks listing") << u"reader list write:error=EPIPE"_s << u"la comunicazione"_s;
+    QTest::newRow("reader's pipe breaks copying") << u"reader dump write:error=EIO"_s << u"la comunicazione"_s;
+    for (int when : {1, 4, 12})
+        QTest::addRow("reader's read %d fails", when) << u"reader dump read:error=EIO:when=%1"_s.arg(when) << u"any"_s;
+    QTest::newRow("reader runs out of memory") << u"reader dump mmap:error=ENOMEM:when=20"_s << u"any"_s;
     for (int when = 1; when <= 8; ++when)
         QTest::addRow("open %d of the folder's files fails", when)
             << u"openat:error=EACCES:when=%1"_s.arg(when) << u"any"_s;
@@ -185,6 +194,23 @@ void TestFaultInjection::failingSystemCalls()
 {
     QFETCH(QString, inject);
     QFETCH(QString, expected);
+    if (inject.startsWith(u"reader "_s)) {
+        // The reader is started by the program: a script in its place runs it under strace.
+        const QString reader = m_dir.filePath(u"reader.sh"_s);
+        QFile script(reader);
+        QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        // "reader list …" or "reader dump …": which of the reader's two runs fails.
+        const QByteArray program = "'" + QByteArray(ONDIVA_ACCESS_READER) + "'";
+        script.write("#!/bin/sh\nif [ \"$1\" = " + inject.mid(7, 4).toUtf8() + " ]; then\n  exec strace -qq -o /dev/null -e inject=" +
+                     inject.mid(12).toUtf8() + ' ' + program + " \"$@\"\nfi\nexec " + program + " \"$@\"\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        std::unique_ptr<QProcess> run(startConversion(m_catalogue, {}, reader));
+        const QString notice = noticeOf(*run);
+        qInfo("%s", qPrintable(notice.left(160)));
+        checkTruth(notice, expected);
+        return;
+    }
     QStringList strace{u"-e"_s, u"inject="_s + inject};
     if (inject.startsWith(u"openat"_s)) // only the opens of the catalogue's folder, not of libraries
         strace = QStringList{u"-e"_s, u"trace=openat"_s, u"-P"_s, m_catalogue, u"-P"_s, m_catalogue + u".lock"_s,

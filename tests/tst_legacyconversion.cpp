@@ -538,7 +538,11 @@ void TestLegacyConversion::badFilesChangeNothing_data()
     QTest::newRow("disk full") << u"disk full"_s << u"Impossibile convertire il catalogo"_s;
     QTest::newRow("reader hangs") << u"reader:hang"_s << u"non procedeva più ed è stata fermata"_s;
     QTest::newRow("reader crashes") << u"reader:crash"_s << u"si è interrotta"_s;
-    QTest::newRow("reader talks nonsense") << u"reader:garbage"_s << u"si è interrotta"_s;
+    QTest::newRow("reader talks nonsense") << u"reader:garbage"_s << u"ha inviato dati non validi"_s;
+    QTest::newRow("reader breaks the order") << u"reader:outoforder"_s << u"ha inviato dati non validi"_s;
+    QTest::newRow("table never ends") << u"reader:extrarows"_s << u"la tabella ARTICOLI dà più righe"_s;
+    QTest::newRow("value too long mid-row") << u"reader:toolong-midrow"_s << u"un valore troppo lungo"_s;
+    QTest::newRow("reader's pipe fails") << u"reader:pipe"_s << u"la comunicazione con il lettore"_s;
     QTest::newRow("reader missing") << u"reader:missing"_s << u"manca il lettore dei file di Access"_s;
 }
 
