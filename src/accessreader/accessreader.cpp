@@ -52,8 +52,10 @@ void flush()
         const ssize_t written = ::write(STDOUT_FILENO, bytes.data() + at, bytes.size() - at);
         if (written < 0 && errno == EINTR)
             continue;
+        // At once: the output is gone, so nothing is left worth flushing or
+        // freeing, and the status must reach the program as it is.
         if (written <= 0)
-            std::exit(kExitPipeFailed);
+            std::_Exit(kExitPipeFailed);
         at += size_t(written);
     }
     if (bytes.capacity() > 4 * kFlushAt)
