@@ -5,13 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -183,40 +183,61 @@ bool PosixCatalogueFiles::folderWritable(const QString& target)
 
 namespace {
 
-class QtLock : public CatalogueLock {
+// A lock the kernel holds for the process (flock): it goes with the process,
+// however that ends, so a lock left by a program that was killed is never
+// mistaken for a live one, nor a live one for a stale one.
+class FlockLock : public CatalogueLock {
 public:
-    explicit QtLock(std::unique_ptr<QLockFile> file)
-        : m_file(std::move(file))
+    FlockLock(int fd, QByteArray path)
+        : m_fd(fd)
+        , m_path(std::move(path))
     {}
+    ~FlockLock() override
+    {
+        // Removed while still held: whoever opened it meanwhile finds, once it
+        // gets the lock, that the name is no longer that file, and starts over.
+        ::unlink(m_path.constData());
+        ::close(m_fd);
+    }
 
 private:
-    std::unique_ptr<QLockFile> m_file; // unlocks as it goes
+    int m_fd;
+    QByteArray m_path;
 };
 
 } // namespace
 
 LockAttempt PosixCatalogueFiles::lockForConversion(const QString& target)
 {
-    auto file = std::make_unique<QLockFile>(target + u".lock"_s);
-    // Only a lock whose process is gone is stale, however long a conversion takes.
-    file->setStaleLockTime(0);
+    const QByteArray path = native(target + u".lock"_s);
     LockAttempt attempt;
-    if (file->tryLock(0)) {
-        attempt.kind = LockAttempt::Kind::Acquired;
-        attempt.lock = std::make_unique<QtLock>(std::move(file));
-        return attempt;
+    for (int tries = 0; tries < 100; ++tries) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            attempt.status = fromErrno(errno);
+            return attempt;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK) {
+                attempt.kind = LockAttempt::Kind::HeldElsewhere;
+                return attempt;
+            }
+            attempt.status = fromErrno(error);
+            return attempt;
+        }
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            attempt.kind = LockAttempt::Kind::Acquired;
+            attempt.lock = std::make_unique<FlockLock>(fd, path);
+            return attempt;
+        }
+        ::close(fd); // the holder removed it as it let go: try the file now under the name
     }
-    switch (file->error()) {
-    case QLockFile::LockFailedError:
-        attempt.kind = LockAttempt::Kind::HeldElsewhere;
-        break;
-    case QLockFile::PermissionError:
-        attempt.status = {FileStatus::Kind::Denied, u"cannot create %1"_s.arg(target + u".lock"_s)};
-        break;
-    default:
-        attempt.status = {FileStatus::Kind::Failed, u"cannot create %1"_s.arg(target + u".lock"_s)};
-        break;
-    }
+    attempt.status = fromErrno(EAGAIN);
     return attempt;
 }
 
