@@ -1,11 +1,11 @@
 #include "PosixCatalogueFiles.h"
 
 #include "MarkedWritable.h"
+#include "PortableCatalogueFiles.h"
+#include "SystemCatalogueFiles.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -167,13 +167,7 @@ bool PosixCatalogueFiles::sameFile(const QString& a, const QString& b)
 
 QStringList PosixCatalogueFiles::filesBeside(const QString& target, const QString& tag)
 {
-    const QFileInfo info(target);
-    QStringList found;
-    const QString prefix = info.fileName() + tag;
-    const QDir folder = info.absoluteDir();
-    for (const QString& name : folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System))
-        found << folder.filePath(name);
-    return found;
+    return filesBesideByName(target, tag);
 }
 
 bool PosixCatalogueFiles::folderWritable(const QString& target)
@@ -181,43 +175,8 @@ bool PosixCatalogueFiles::folderWritable(const QString& target)
     return markedWritable(QFileInfo(QFileInfo(target).absolutePath()));
 }
 
-namespace {
+LockAttempt PosixCatalogueFiles::lockForConversion(const QString& target) { return lockFileForConversion(target); }
 
-class QtLock : public CatalogueLock {
-public:
-    explicit QtLock(std::unique_ptr<QLockFile> file)
-        : m_file(std::move(file))
-    {}
-
-private:
-    std::unique_ptr<QLockFile> m_file; // unlocks as it goes
-};
-
-} // namespace
-
-LockAttempt PosixCatalogueFiles::lockForConversion(const QString& target)
-{
-    auto file = std::make_unique<QLockFile>(target + u".lock"_s);
-    // Only a lock whose process is gone is stale, however long a conversion takes.
-    file->setStaleLockTime(0);
-    LockAttempt attempt;
-    if (file->tryLock(0)) {
-        attempt.kind = LockAttempt::Kind::Acquired;
-        attempt.lock = std::make_unique<QtLock>(std::move(file));
-        return attempt;
-    }
-    switch (file->error()) {
-    case QLockFile::LockFailedError:
-        attempt.kind = LockAttempt::Kind::HeldElsewhere;
-        break;
-    case QLockFile::PermissionError:
-        attempt.status = {FileStatus::Kind::Denied, u"cannot create %1"_s.arg(target + u".lock"_s)};
-        break;
-    default:
-        attempt.status = {FileStatus::Kind::Failed, u"cannot create %1"_s.arg(target + u".lock"_s)};
-        break;
-    }
-    return attempt;
-}
+std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<PosixCatalogueFiles>(); }
 
 } // namespace ondiva
