@@ -43,6 +43,9 @@ QString systemMessage(DWORD error)
     return text;
 }
 
+// ERROR_DISK_QUOTA_EXCEEDED, which MinGW's winerror.h lacks.
+constexpr DWORD kDiskQuotaExceeded = 1295;
+
 FileStatus fromError(DWORD error)
 {
     FileStatus status;
@@ -55,7 +58,7 @@ FileStatus fromError(DWORD error)
         break;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
+    case kDiskQuotaExceeded:
     case ERROR_FILE_TOO_LARGE:
         status.kind = FileStatus::Kind::NoSpace;
         break;
