@@ -1,0 +1,71 @@
+#!/bin/bash
+# The Windows build from a clean clone, on Debian 12: installs the packages, gets
+# Qt (from the cache, or builds it once) and SQLite's amalgamation, cross-compiles
+# the program into build-windows/, and runs the tests under Wine.
+#
+#   scripts/windows/package.sh              # everything
+#   scripts/windows/package.sh --no-tests   # build only
+#
+# Heavy steps run with nice -n 19 and JOBS (default 2) parallel jobs.
+# ONDIVA_QT_CACHE (default ~/.cache/ondiva) holds Qt, SQLite's amalgamation and Wine's folder.
+set -euo pipefail
+
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+REPO="$(cd "$HERE/../.." && pwd)"
+BUILD="${BUILD_DIR:-$REPO/build-windows}"
+JOBS="${JOBS:-2}"
+export JOBS
+run_tests=1
+for arg in "$@"; do
+    case "$arg" in
+        --no-tests) run_tests=0 ;;
+        *) echo "usage: $0 [--no-tests]" >&2; exit 2 ;;
+    esac
+done
+
+log() { echo "package: $*" >&2; }
+
+# --- packages --------------------------------------------------------------------------
+packages=(
+    cmake ninja-build dpkg-dev tcl perl
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+    wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    log "installing ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+fi
+
+# --- Qt and SQLite ---------------------------------------------------------------------
+qt="$("$HERE/build-qt.sh" | tail -n 1)"
+sqlite="$("$HERE/build-sqlite.sh" | tail -n 1)"
+log "Qt: $qt"
+log "SQLite: $sqlite"
+
+# --- the program ------------------------------------------------------------------------
+nice -n 19 cmake -S "$REPO" -B "$BUILD" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DONDIVA_QT_PREFIX="$qt" \
+    -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DONDIVA_SQLITE_AMALGAMATION="$sqlite" \
+    -DONDIVA_BUILD_BENCH=OFF \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$HERE/wine-run.sh;$qt" >&2
+nice -n 19 cmake --build "$BUILD" --parallel "$JOBS" >&2
+
+# --- the tests, under Wine ---------------------------------------------------------------
+if [ "$run_tests" = 1 ]; then
+    # Wine's folder is made before the tests start, not by several of them at once.
+    "$HERE/wine-run.sh" "$qt" cmd /c exit 0 >/dev/null 2>&1 || true
+    nice -n 19 ctest --test-dir "$BUILD" --output-on-failure -j"$JOBS"
+fi
