@@ -28,4 +28,5 @@ add_library(SQLite::SQLite3 ALIAS ondiva_sqlite3)
 add_executable(ondiva_sqlite3_shell "${ONDIVA_SQLITE_AMALGAMATION}/shell.c")
 target_compile_definitions(ondiva_sqlite3_shell PRIVATE ${ONDIVA_SQLITE_OPTIONS})
 target_link_libraries(ondiva_sqlite3_shell PRIVATE ondiva_sqlite3)
-set_target_properties(ondiva_sqlite3_shell PROPERTIES OUTPUT_NAME sqlite3)
+set_target_properties(ondiva_sqlite3_shell PROPERTIES OUTPUT_NAME sqlite3
+                                                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sqlite3-shell)
