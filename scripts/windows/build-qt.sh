@@ -30,10 +30,12 @@ log() { echo "build-qt: $*" >&2; }
 cached_qt_is_good() {
     [ -f "$STAMP" ] || return 1
     [ "$(cat "$STAMP")" = "$STAMP_TEXT" ] || { log "stamp does not match: $(cat "$STAMP")"; return 1; }
+    # Qt6CoreConfigVersion.cmake takes the version from the Impl file beside it.
     local version_file="$PREFIX/lib/cmake/Qt6Core/Qt6CoreConfigVersion.cmake"
-    [ -f "$version_file" ] || { log "missing $version_file"; return 1; }
-    grep -q "PACKAGE_VERSION \"$QT_VERSION\"" "$version_file" \
-        || { log "$version_file is not $QT_VERSION"; return 1; }
+    local version_impl="$PREFIX/lib/cmake/Qt6Core/Qt6CoreConfigVersionImpl.cmake"
+    [ -f "$version_file" ] && [ -f "$version_impl" ] || { log "missing $version_file"; return 1; }
+    grep -q "^set(PACKAGE_VERSION \"$QT_VERSION\")" "$version_impl" \
+        || { log "$version_impl is not $QT_VERSION"; return 1; }
     local f
     for f in bin/Qt6Core.dll bin/Qt6Gui.dll bin/Qt6Widgets.dll bin/Qt6Test.dll \
              plugins/platforms/qwindows.dll plugins/platforms/qoffscreen.dll; do
@@ -41,7 +43,19 @@ cached_qt_is_good() {
     done
 }
 
+# Qt's own translations (the standard buttons' texts) are data, the same on every
+# system: Debian's qt6-translations-l10n, of the same Qt version, supplies them.
+add_translations() {
+    if ! dpkg-query -W -f='${Status}' qt6-translations-l10n 2>/dev/null | grep -q 'install ok installed'; then
+        [ "$(id -u)" = 0 ] || { log "needs qt6-translations-l10n (run as root)"; return 1; }
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q qt6-translations-l10n >&2
+    fi
+    mkdir -p "$PREFIX/translations"
+    cp -u /usr/share/qt6/translations/qtbase_*.qm "$PREFIX/translations/"
+}
+
 if cached_qt_is_good; then
+    add_translations
     log "reusing $PREFIX"
     echo "$PREFIX"
     exit 0
@@ -131,5 +145,6 @@ nice -n 19 cmake --install "$BUILD" >&2
 echo "$STAMP_TEXT" > "$STAMP"
 
 cached_qt_is_good || { log "the installed Qt does not pass its own check"; exit 1; }
+add_translations
 log "installed $PREFIX"
 echo "$PREFIX"
