@@ -28,4 +28,14 @@ export WINEPATH="$(winpath "$qt/bin");$(winpath "$gcc_dlls");$(winpath /usr/x86_
 # Windows system has none where Qt looks for it.
 export QT_QPA_FONTDIR="${QT_QPA_FONTDIR:-$(winpath /usr/share/fonts/truetype/dejavu)}"
 
+# Without a console Qt sends its messages, and Qt Test its results, to the
+# debugger's channel, which nobody reads here: keep them on the standard streams.
+export QT_FORCE_STDERR_LOGGING="${QT_FORCE_STDERR_LOGGING:-1}"
+
+# Wine keeps QT_* variables of the Unix environment away from Windows programs
+# and passes WINEQT_* ones on under the QT_* name instead.
+while IFS= read -r name; do
+    export "WINE$name=${!name}"
+done < <(compgen -e | grep '^QT_' || true)
+
 exec wine "$@"
