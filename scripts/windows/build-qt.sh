@@ -24,6 +24,8 @@ JOBS="${JOBS:-2}"
 STAMP_TEXT="qtbase $QT_VERSION x86_64-w64-mingw32-posix prefix=$PREFIX"
 
 log() { echo "build-qt: $*" >&2; }
+# shellcheck source=debian-source.sh
+. "$HERE/debian-source.sh"
 
 # A cached Qt counts only if its stamp names this very prefix and version, and its own
 # CMake files and the plugins the program needs agree.
@@ -81,22 +83,7 @@ esac
 
 # --- source: Debian's qt6-base, with Debian's patches applied ---------------------------
 if [ ! -f "$SRC/CMakeLists.txt" ]; then
-    if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-        [ "$(id -u)" = 0 ] || { log "no deb-src source in apt (run as root to add one)"; exit 1; }
-        log "adding a deb-src line for bookworm"
-        cat > /etc/apt/sources.list.d/bookworm-src.sources <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-        apt-get update -q >&2
-    fi
-    mkdir -p "$SRC_PARENT"
-    (cd "$SRC_PARENT" && apt-get source --download-only "qt6-base=$host_qt" >&2)
-    rm -rf "$SRC"
-    (cd "$SRC_PARENT" && dpkg-source -x "qt6-base_${host_qt#*:}.dsc" "$SRC" >&2)
+    fetch_source qt6-base "$host_qt" "$SRC"
 fi
 grep -q "set(QT_REPO_MODULE_VERSION \"$QT_VERSION\")" "$SRC/.cmake.conf" \
     || { log "$SRC is not qtbase $QT_VERSION"; exit 1; }

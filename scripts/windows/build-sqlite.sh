@@ -14,6 +14,9 @@ STAMP="$OUT/.ondiva-sqlite-stamp"
 STAMP_TEXT="sqlite $SQLITE_VERSION amalgamation from Debian's sqlite3 source"
 
 log() { echo "build-sqlite: $*" >&2; }
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=debian-source.sh
+. "$HERE/debian-source.sh"
 
 cached_is_good() {
     [ -f "$STAMP" ] && [ "$(cat "$STAMP")" = "$STAMP_TEXT" ] || return 1
@@ -29,7 +32,7 @@ fi
 
 # The amalgamation is made by Tcl scripts and two small host tools (lemon, mkkeywordhash).
 missing=()
-for p in dpkg-dev tcl gcc make; do
+for p in dpkg-dev tcl gcc make libsqlite3-0; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -39,12 +42,8 @@ fi
 
 src="$SRC_PARENT/sqlite3-$SQLITE_VERSION"
 if [ ! -f "$src/configure" ]; then
-    # build-qt.sh adds the deb-src line to apt's sources when there is none.
-    mkdir -p "$SRC_PARENT"
-    (cd "$SRC_PARENT" && apt-get source --download-only "sqlite3/bookworm" >&2)
-    dsc="$(ls "$SRC_PARENT"/sqlite3_"$SQLITE_VERSION"-*.dsc | tail -n 1)"
-    rm -rf "$src"
-    dpkg-source -x "$dsc" "$src" >&2
+    # The version of Debian's libsqlite3, which the Linux build links.
+    fetch_source sqlite3 "$(dpkg-query -W -f='${Version}' libsqlite3-0)" "$src"
 fi
 
 build="$SRC_PARENT/sqlite-build"
