@@ -16,6 +16,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+// A folder whose path is longer than Windows' old limit of 260 characters (MAX_PATH).
+const QString kLongFolder = u"Catalogo di Ondiva Magazine/"_s.repeated(12) + u"Catalogo"_s;
+
 bool onWindows() { return QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows; }
 
 void write(const QString& path, const QByteArray& bytes)
@@ -77,6 +80,7 @@ void TestCatalogueFiles::keepAs_data()
     QTest::newRow("new name") << u"plain"_s << u"qx.mdb.kept"_s << false;
     QTest::newRow("accented folder and name") << u"Niccolò/Documenti/Ondiva"_s << u"qx.mdb.più"_s << false;
     QTest::newRow("spaces") << u"Ondiva Magazine"_s << u"qx copia.mdb"_s << false;
+    QTest::newRow("long path") << kLongFolder << u"qx.mdb.kept"_s << false;
     QTest::newRow("existing name is kept") << u"plain"_s << u"qx.mdb.kept"_s << true;
 }
 
@@ -113,6 +117,7 @@ void TestCatalogueFiles::rename_data()
     QTest::newRow("onto an existing catalogue") << u"plain"_s << true;
     QTest::newRow("to a new name") << u"plain"_s << false;
     QTest::newRow("accented folder") << u"Niccolò/Documenti/Ondiva"_s << true;
+    QTest::newRow("long path") << kLongFolder << true;
 }
 
 void TestCatalogueFiles::rename()
