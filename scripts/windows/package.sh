@@ -63,6 +63,38 @@ nice -n 19 cmake -S "$REPO" -B "$BUILD" -G Ninja \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$HERE/wine-run.sh;$qt" >&2
 nice -n 19 cmake --build "$BUILD" --parallel "$JOBS" >&2
 
+# --- the program folder ------------------------------------------------------------------
+# build-windows/ondiva: the program with the DLLs it loads (found by following the
+# imports of the program and its Qt plugins), the plugins, Qt's translations and the
+# demo catalogue; what an installer will carry.
+stage="$BUILD/ondiva"
+rm -rf "$stage"
+mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/plugins/imageformats" "$stage/translations"
+cp "$BUILD/bin/ondiva.exe" "$BUILD/bin/qx.mdb" "$stage/"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/plugins/styles/"
+cp "$qt/plugins/imageformats/qico.dll" "$stage/plugins/imageformats/"
+cp "$qt"/translations/qtbase_*.qm "$stage/translations/"
+printf '[Paths]\nPrefix = .\nPlugins = plugins\nTranslations = translations\n' > "$stage/qt.conf"
+gcc_dlls="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
+dll_dirs=("$qt/bin" "$gcc_dlls" /usr/x86_64-w64-mingw32/lib)
+pending=("$stage/ondiva.exe" "$stage"/plugins/*/*.dll)
+while [ ${#pending[@]} -gt 0 ]; do
+    file="${pending[0]}"
+    pending=("${pending[@]:1}")
+    while read -r dll; do
+        [ -e "$stage/$dll" ] && continue
+        for dir in "${dll_dirs[@]}"; do
+            if [ -f "$dir/$dll" ]; then
+                cp "$dir/$dll" "$stage/"
+                pending+=("$stage/$dll")
+                break
+            fi
+        done # a DLL found in none of them is Windows' own
+    done < <(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
+done
+log "program folder: $stage ($(ls "$stage" | wc -l) entries)"
+
 # --- the tests, under Wine ---------------------------------------------------------------
 if [ "$run_tests" = 1 ]; then
     # Wine's folder is made before the tests start, not by several of them at once.
