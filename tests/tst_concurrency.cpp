@@ -34,10 +34,11 @@ public:
     {
         m_process.start(u"sqlite3"_s, {catalogue});
         m_process.waitForStarted();
-        m_process.write(QStringLiteral("begin exclusive;\nselect 'locked';\n.shell sleep %1\n"
+        // The shell's own usleep(): `.shell sleep` would need a sleep command, which Windows lacks.
+        m_process.write(QStringLiteral("begin exclusive;\nselect 'locked';\nselect usleep(%1);\n"
                                        "select 'releasing ' || cast((julianday('now') - 2440587.5) * 86400000 as "
                                        "integer);\ncommit;\n")
-                            .arg(seconds)
+                            .arg(qint64(seconds * 1e6))
                             .toUtf8());
         m_process.closeWriteChannel();
         // Wait until the lock is really held.

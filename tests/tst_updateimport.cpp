@@ -367,11 +367,13 @@ void TestUpdateImport::fileProblems_data()
     QTest::addColumn<QByteArray>("changedTo");
     QTest::addColumn<QString>("notice");
 
+    // The notice shows the path as the system writes it (backslashes on Windows).
+    const QString shown = QDir::toNativeSeparators(kChosen);
     const QString unreadable =
-        u"Impossibile leggere il file di aggiornamento «%1»: errore di lettura dal disco."_s.arg(kChosen) + kUnchanged;
+        u"Impossibile leggere il file di aggiornamento «%1»: errore di lettura dal disco."_s.arg(shown) + kUnchanged;
     QTest::newRow("cannot be opened") << true << 0 << QByteArray()
                                       << u"Impossibile aprire il file di aggiornamento «%1»: il file non esiste."_s.arg(
-                                             kChosen) +
+                                             shown) +
                                              kUnchanged;
     QTest::newRow("read fails while checking") << false << 1 << QByteArray() << unreadable;
     QTest::newRow("read fails while writing") << false << 2 << QByteArray() << unreadable;

@@ -1,8 +1,9 @@
 #include "PosixCatalogueFiles.h"
 
 #include "MarkedWritable.h"
+#include "PortableCatalogueFiles.h"
+#include "SystemCatalogueFiles.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -167,13 +168,7 @@ bool PosixCatalogueFiles::sameFile(const QString& a, const QString& b)
 
 QStringList PosixCatalogueFiles::filesBeside(const QString& target, const QString& tag)
 {
-    const QFileInfo info(target);
-    QStringList found;
-    const QString prefix = info.fileName() + tag;
-    const QDir folder = info.absoluteDir();
-    for (const QString& name : folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System))
-        found << folder.filePath(name);
-    return found;
+    return filesBesideByName(target, tag);
 }
 
 bool PosixCatalogueFiles::folderWritable(const QString& target)
@@ -240,5 +235,7 @@ LockAttempt PosixCatalogueFiles::lockForConversion(const QString& target)
     attempt.status = fromErrno(EAGAIN);
     return attempt;
 }
+
+std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<PosixCatalogueFiles>(); }
 
 } // namespace ondiva

@@ -1,8 +1,8 @@
 #include "catalogue/ConversionOffer.h"
 #include "platform/AccessChildReader.h"
-#include "platform/PosixCatalogueFiles.h"
 #include "platform/QtConversionProgress.h"
 #include "platform/QtMessageBox.h"
+#include "platform/SystemCatalogueFiles.h"
 #include "shell/MainWindow.h"
 #include "shell/QtTranslations.h"
 
@@ -23,9 +23,9 @@ int main(int argc, char* argv[])
         // A catalogue an earlier version kept as an Access file is offered for
         // conversion before the window takes any input.
         ondiva::AccessChildReader reader(ondiva::AccessChildReader::besideProgram());
-        ondiva::PosixCatalogueFiles files;
+        const auto files = ondiva::systemCatalogueFiles();
         ondiva::QtConversionProgress progress(title);
-        ondiva::catalogue::ConversionOffer(catalogue, title, messages, reader, files, progress).run();
+        ondiva::catalogue::ConversionOffer(catalogue, title, messages, reader, *files, progress).run();
     }
     ondiva::shell::MainWindow window(catalogue, messages);
     messages.setParentWidget(&window);

@@ -1,0 +1,103 @@
+#!/bin/bash
+# The Windows build from a clean clone, on Debian 12: installs the packages, gets
+# Qt (from the cache, or builds it once) and SQLite's amalgamation, cross-compiles
+# the program into build-windows/, and runs the tests under Wine.
+#
+#   scripts/windows/package.sh              # everything
+#   scripts/windows/package.sh --no-tests   # build only
+#
+# Heavy steps run with nice -n 19 and JOBS (default 2) parallel jobs.
+# ONDIVA_QT_CACHE (default ~/.cache/ondiva) holds Qt, SQLite's amalgamation and Wine's folder.
+set -euo pipefail
+
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+REPO="$(cd "$HERE/../.." && pwd)"
+BUILD="${BUILD_DIR:-$REPO/build-windows}"
+JOBS="${JOBS:-2}"
+export JOBS
+run_tests=1
+for arg in "$@"; do
+    case "$arg" in
+        --no-tests) run_tests=0 ;;
+        *) echo "usage: $0 [--no-tests]" >&2; exit 2 ;;
+    esac
+done
+
+log() { echo "package: $*" >&2; }
+
+# --- packages --------------------------------------------------------------------------
+packages=(
+    cmake ninja-build dpkg-dev tcl perl
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+    wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    log "installing ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+fi
+
+# --- Qt and SQLite ---------------------------------------------------------------------
+qt="$("$HERE/build-qt.sh" | tail -n 1)"
+sqlite="$("$HERE/build-sqlite.sh" | tail -n 1)"
+log "Qt: $qt"
+log "SQLite: $sqlite"
+
+# --- the program ------------------------------------------------------------------------
+nice -n 19 cmake -S "$REPO" -B "$BUILD" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DONDIVA_QT_PREFIX="$qt" \
+    -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DONDIVA_SQLITE_AMALGAMATION="$sqlite" \
+    -DONDIVA_BUILD_BENCH=OFF \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$HERE/wine-run.sh;$qt" >&2
+nice -n 19 cmake --build "$BUILD" --parallel "$JOBS" >&2
+
+# --- the program folder ------------------------------------------------------------------
+# build-windows/ondiva: the program with the DLLs it loads (found by following the
+# imports of the program and its Qt plugins), the plugins, Qt's translations and the
+# demo catalogue; what an installer will carry.
+stage="$BUILD/ondiva"
+rm -rf "$stage"
+mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/plugins/imageformats" "$stage/translations"
+cp "$BUILD/bin/ondiva.exe" "$BUILD/bin/qx.mdb" "$stage/"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/plugins/styles/"
+cp "$qt/plugins/imageformats/qico.dll" "$stage/plugins/imageformats/"
+cp "$qt"/translations/qtbase_*.qm "$stage/translations/"
+printf '[Paths]\nPrefix = .\nPlugins = plugins\nTranslations = translations\n' > "$stage/qt.conf"
+gcc_dlls="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
+dll_dirs=("$qt/bin" "$gcc_dlls" /usr/x86_64-w64-mingw32/lib)
+pending=("$stage/ondiva.exe" "$stage"/plugins/*/*.dll)
+while [ ${#pending[@]} -gt 0 ]; do
+    file="${pending[0]}"
+    pending=("${pending[@]:1}")
+    while read -r dll; do
+        [ -e "$stage/$dll" ] && continue
+        for dir in "${dll_dirs[@]}"; do
+            if [ -f "$dir/$dll" ]; then
+                cp "$dir/$dll" "$stage/"
+                pending+=("$stage/$dll")
+                break
+            fi
+        done # a DLL found in none of them is Windows' own
+    done < <(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
+done
+log "program folder: $stage ($(ls "$stage" | wc -l) entries)"
+
+# --- the tests, under Wine ---------------------------------------------------------------
+if [ "$run_tests" = 1 ]; then
+    # Wine's folder is made before the tests start, not by several of them at once.
+    "$HERE/wine-run.sh" "$qt" cmd /c exit 0 >/dev/null 2>&1 || true
+    nice -n 19 ctest --test-dir "$BUILD" --output-on-failure -j"$JOBS"
+fi

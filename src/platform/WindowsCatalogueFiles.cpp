@@ -1,0 +1,387 @@
+#include "WindowsCatalogueFiles.h"
+
+#include "PortableCatalogueFiles.h"
+#include "SystemCatalogueFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace ondiva {
+namespace {
+
+// A path as the wide-character calls take it: UTF-16 with backslashes, and for a
+// long path the \\?\ form, which lifts the MAX_PATH limit (it needs an absolute,
+// already cleaned path).
+std::wstring wide(const QString& path)
+{
+    QString native = QDir::toNativeSeparators(path);
+    if (native.size() >= MAX_PATH - 12) {
+        const QString absolute = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+        native = absolute.startsWith(u"\\\\"_s) ? u"\\\\?\\UNC\\"_s + absolute.mid(2) : u"\\\\?\\"_s + absolute;
+    }
+    return native.toStdWString();
+}
+
+QString systemMessage(DWORD error)
+{
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const QString text = length > 0 ? QString::fromWCharArray(buffer, int(length)).trimmed()
+                                     : u"Windows error %1"_s.arg(error);
+    LocalFree(buffer);
+    return text;
+}
+
+// ERROR_DISK_QUOTA_EXCEEDED, which MinGW's winerror.h lacks.
+constexpr DWORD kDiskQuotaExceeded = 1295;
+
+FileStatus fromError(DWORD error)
+{
+    FileStatus status;
+    switch (error) {
+    case ERROR_SUCCESS:
+        return status;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        status.kind = FileStatus::Kind::Exists;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case kDiskQuotaExceeded:
+    case ERROR_FILE_TOO_LARGE:
+        status.kind = FileStatus::Kind::NoSpace;
+        break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_PRIVILEGE_NOT_HELD:
+        status.kind = FileStatus::Kind::Denied;
+        break;
+    default:
+        // Among them ERROR_SHARING_VIOLATION and ERROR_LOCK_VIOLATION: another
+        // program has the file open.
+        status.kind = FileStatus::Kind::Failed;
+        break;
+    }
+    status.detail = systemMessage(error);
+    return status;
+}
+
+FileStatus lastError() { return fromError(GetLastError()); }
+
+// A handle that closes as it goes.
+class Handle {
+public:
+    explicit Handle(HANDLE handle)
+        : m_handle(handle)
+    {}
+    ~Handle()
+    {
+        if (valid())
+            CloseHandle(m_handle);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_handle; }
+    void close()
+    {
+        if (valid())
+            CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+Handle openExisting(const QString& path, DWORD access, DWORD share = kShareAll, DWORD flags = 0)
+{
+    return Handle(CreateFileW(wide(path).c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr));
+}
+
+// Whether another program has path open without letting it be deleted or
+// replaced: such a file cannot be swapped until that program lets go.
+bool heldOpenElsewhere(const QString& path)
+{
+    const Handle handle = openExisting(path, DELETE, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
+    return !handle.valid() && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+FileStatus heldOpenStatus(const QString& path)
+{
+    return {FileStatus::Kind::Failed,
+            u"%1: %2"_s.arg(QDir::toNativeSeparators(path), systemMessage(ERROR_SHARING_VIOLATION))};
+}
+
+bool readAll(HANDLE file, char* buffer, DWORD size, DWORD& count)
+{
+    count = 0;
+    while (count < size) {
+        DWORD n = 0;
+        if (!ReadFile(file, buffer + count, size - count, &n, nullptr))
+            return false;
+        if (n == 0)
+            break;
+        count += n;
+    }
+    return true;
+}
+
+bool writeAll(HANDLE file, const char* buffer, DWORD size)
+{
+    for (DWORD written = 0; written < size;) {
+        DWORD n = 0;
+        if (!WriteFile(file, buffer + written, size - written, &n, nullptr))
+            return false;
+        written += n;
+    }
+    return true;
+}
+
+bool rewind(HANDLE file)
+{
+    LARGE_INTEGER zero{};
+    return SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
+}
+
+// Copies the bytes of `from` to a new file `to`, which must not exist, forces them
+// to disk and reads both back to compare them; a copy that fails any step is removed.
+FileStatus copyInto(const QString& from, const QString& to)
+{
+    // Others may go on reading and writing the original (a catalogue SQLite has
+    // open); a change meanwhile shows up in the comparison.
+    const Handle in = openExisting(from, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!in.valid())
+        return lastError();
+    Handle out(CreateFileW(wide(to).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid())
+        return lastError();
+
+    constexpr DWORD kChunk = 1 << 16;
+    std::vector<char> buffer(kChunk);
+    std::vector<char> readBack(kChunk);
+    FileStatus status;
+    bool copied = true;
+    for (DWORD count = 0;;) {
+        if (!readAll(in.get(), buffer.data(), kChunk, count) || !writeAll(out.get(), buffer.data(), count)) {
+            copied = false;
+            break;
+        }
+        if (count < kChunk)
+            break;
+    }
+    if (!copied || !FlushFileBuffers(out.get()) || !rewind(in.get()) || !rewind(out.get())) {
+        status = lastError();
+    } else {
+        for (DWORD original = 0, copy = 0;;) {
+            if (!readAll(in.get(), buffer.data(), kChunk, original) ||
+                !readAll(out.get(), readBack.data(), kChunk, copy)) {
+                status = lastError();
+                break;
+            }
+            if (original != copy || std::memcmp(buffer.data(), readBack.data(), original) != 0) {
+                status = {FileStatus::Kind::Failed,
+                          u"the copy %1 does not match %2"_s.arg(QDir::toNativeSeparators(to),
+                                                                QDir::toNativeSeparators(from))};
+                break;
+            }
+            if (original < kChunk)
+                break;
+        }
+    }
+    out.close();
+    if (!status)
+        DeleteFileW(wide(to).c_str());
+    return status;
+}
+
+bool withoutHardLinks(DWORD error)
+{
+    switch (error) {
+    case ERROR_INVALID_FUNCTION: // FAT and exFAT
+    case ERROR_NOT_SUPPORTED:    // some network shares
+    case ERROR_NOT_SAME_DEVICE:
+    case ERROR_TOO_MANY_LINKS:
+    case ERROR_ACCESS_DENIED: // a share that refuses links; the copy then says what is really wrong
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+FileStatus WindowsCatalogueFiles::createBeside(const QString& target, const QString& tag, QString& path)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate = target + tag + QString::number(QRandomGenerator::global()->generate(), 36);
+        Handle file(CreateFileW(wide(candidate).c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid()) {
+            path = candidate;
+            return {};
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            return fromError(error);
+    }
+    return fromError(ERROR_FILE_EXISTS);
+}
+
+FileStatus WindowsCatalogueFiles::sync(const QString& path)
+{
+    // FlushFileBuffers needs a handle that may write.
+    const Handle file = openExisting(path, GENERIC_WRITE);
+    if (!file.valid())
+        return lastError();
+    return FlushFileBuffers(file.get()) ? FileStatus{} : lastError();
+}
+
+FileStatus WindowsCatalogueFiles::keepAs(const QString& path, const QString& name)
+{
+    if (CreateHardLinkW(wide(name).c_str(), wide(path).c_str(), nullptr))
+        return {};
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS || !withoutHardLinks(error))
+        return fromError(error);
+    // A file system without hard links: the bytes are copied instead.
+    return copyInto(path, name);
+}
+
+FileStatus WindowsCatalogueFiles::rename(const QString& source, const QString& target)
+{
+    // MOVEFILE_WRITE_THROUGH: the call returns once the new name is on the disk.
+    if (MoveFileExW(wide(source).c_str(), wide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return {};
+    const DWORD error = GetLastError();
+    // Windows refuses to replace, or to move, a file another program holds open;
+    // say so rather than blame the permissions.
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+        if (heldOpenElsewhere(target))
+            return heldOpenStatus(target);
+        if (heldOpenElsewhere(source))
+            return heldOpenStatus(source);
+    }
+    return fromError(error);
+}
+
+FileStatus WindowsCatalogueFiles::syncFolder(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const Handle handle = openExisting(folder, GENERIC_READ | GENERIC_WRITE, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
+    if (!handle.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return fromError(error);
+        // Not every file system lets a folder be opened for writing. There is no
+        // other folder flush on Windows; NTFS journals its names, and the swap's
+        // rename was already written through.
+        return {};
+    }
+    // NTFS flushes a folder's entries this way; FAT and network shares refuse it,
+    // for the same reasons as above that is no failure.
+    FlushFileBuffers(handle.get());
+    return {};
+}
+
+bool WindowsCatalogueFiles::remove(const QString& path) { return DeleteFileW(wide(path).c_str()); }
+
+bool WindowsCatalogueFiles::exists(const QString& path)
+{
+    return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WindowsCatalogueFiles::sameFile(const QString& a, const QString& b)
+{
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    const Handle one = openExisting(a, FILE_READ_ATTRIBUTES, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
+    const Handle other = openExisting(b, FILE_READ_ATTRIBUTES, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
+    return one.valid() && other.valid() && GetFileInformationByHandle(one.get(), &first) &&
+           GetFileInformationByHandle(other.get(), &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+QStringList WindowsCatalogueFiles::filesBeside(const QString& target, const QString& tag)
+{
+    return filesBesideByName(target, tag);
+}
+
+bool WindowsCatalogueFiles::folderWritable(const QString& target)
+{
+    // Windows ignores the read-only attribute on folders, and Explorer sets it on
+    // the ones it customises (Documenti among them), so only the actual right to
+    // write counts: a file made there, hidden, and deleted as it is closed.
+    const QString folder = QFileInfo(target).absolutePath();
+    const DWORD attributes = GetFileAttributesW(wide(folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const QString probe =
+            folder + u"/.ondiva-write-test-"_s + QString::number(QRandomGenerator::global()->generate(), 36);
+        const Handle file(CreateFileW(wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                      nullptr));
+        if (file.valid())
+            return true;
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+namespace {
+
+// The lock is the lock file held open with no sharing at all: the system closes
+// the handle when the process ends, however it ends, and the file goes with it
+// (delete on close), so a lock of a killed program is never taken for a live one.
+class HandleLock : public CatalogueLock {
+public:
+    explicit HandleLock(HANDLE handle)
+        : m_handle(handle)
+    {}
+
+private:
+    Handle m_handle;
+};
+
+} // namespace
+
+LockAttempt WindowsCatalogueFiles::lockForConversion(const QString& target)
+{
+    LockAttempt attempt;
+    HANDLE handle = CreateFileW(wide(target + u".lock"_s).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        attempt.kind = LockAttempt::Kind::Acquired;
+        attempt.lock = std::make_unique<HandleLock>(handle);
+        return attempt;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+        attempt.kind = LockAttempt::Kind::HeldElsewhere;
+        return attempt;
+    }
+    attempt.status = fromError(error);
+    return attempt;
+}
+
+std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<WindowsCatalogueFiles>(); }
+
+} // namespace ondiva
