@@ -40,8 +40,9 @@ enum class FailureReason : std::uint8_t {
     Usage = 5,        // the reader was started wrongly
     TooManyRows = 6,  // the table being read gives more rows than its definition declares (damaged)
     BadValue = 7,     // a value's stored bytes cannot be what its column's type says (damaged)
+    NoDriver = 8,     // the system has no driver that reads Access files
 };
-inline constexpr std::uint8_t kLastFailureReason = 7;
+inline constexpr std::uint8_t kLastFailureReason = 8;
 
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;

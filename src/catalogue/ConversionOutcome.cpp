@@ -141,6 +141,12 @@ Notice noticeFor(const ConversionOutcome& outcome, const QString& cataloguePath)
                     u"(«ondiva-accessreader»), che deve trovarsi accanto al programma. Reinstallare il programma."_s +
                         unchanged,
                     detail};
+        case LegacyReadFailure::Kind::DriverMissing:
+            return {u"Impossibile convertire il catalogo «%1»: su questo computer manca il driver che legge i file di "
+                    u"Microsoft Access («Microsoft Access Driver (*.mdb)»). Installare «Microsoft Access Database "
+                    u"Engine» (gratuito, dal sito di Microsoft) e riavviare il programma."_s.arg(path) +
+                        unchanged,
+                    detail};
         case LegacyReadFailure::Kind::Cancelled:
             break;
         }

@@ -46,6 +46,8 @@ LegacyReadFailure reported(FailureReason reason, const QString& message, const Q
         return {Kind::ValueTooLong, message, table};
     case FailureReason::TooManyRows:
         return {Kind::ExtraRows, message, table};
+    case FailureReason::NoDriver:
+        return {Kind::DriverMissing, message};
     case FailureReason::Usage:
         // The program and its reader disagree on how to talk: no fault of the file.
         return {Kind::BadStream, message};

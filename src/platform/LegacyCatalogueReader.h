@@ -38,6 +38,7 @@ struct LegacyReadFailure {
         BadStream,     // the reader broke its own protocol: a fault of the reader, not of the file
         PipeFailed,    // the data could not travel between the reader and the program
         ReaderMissing, // the reader could not be started
+        DriverMissing, // the system lacks the driver the reader reads Access files with
         Cancelled,     // the receiver asked to stop
     };
     LegacyReadFailure(Kind kind = Kind::Unreadable, QString detail = {}, QString table = {})
