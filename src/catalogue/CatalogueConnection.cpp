@@ -4,6 +4,7 @@
 #include "Like.h"
 #include "Statements.h"
 #include "platform/MarkedWritable.h"
+#include "platform/SystemCatalogueFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -175,7 +176,10 @@ Result<Connection> Connection::open(const QString& path, Access access)
     if (access == Access::Write) {
         if (!writable)
             return errorFor(SQLITE_READONLY, path);
-        if (!QFileInfo(info.absolutePath()).isWritable())
+        // The system's own rule: on Windows a folder's read-only attribute only
+        // marks it as customised (Explorer sets it on Documenti), so there only
+        // the actual right to write counts.
+        if (!systemCatalogueFiles()->folderWritable(path))
             return CatalogueError{CatalogueError::Kind::ReadOnly,
                                   u"Impossibile modificare il catalogo «%1»: la cartella che lo contiene è di sola "
                                   u"lettura."_s.arg(shown(path))};
