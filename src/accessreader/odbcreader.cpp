@@ -15,9 +15,10 @@
 // "YYYY-MM-DD HH:MM:SS", Yes/No as "1"/"0", replication IDs in braces, texts
 // and memos in UTF-8, OLE objects and binary values as their raw bytes.
 //
-// Some drivers (mdbtools' under Wine, through unixODBC) write fixed-size
-// values in their own C type whatever was asked for; the length they report
-// then tells which, so both kinds of driver are read alike.
+// Integers, Currency and Decimal are read as text and printed again; Single,
+// Double and dates in their binary C types, whose length as the driver reports
+// it decides how they are read (4 or 8 bytes), so that a driver that writes
+// its own type rather than the one asked for is read right too.
 
 #include "AccessValues.h"
 #include "accessframes/AccessFrames.h"
@@ -33,10 +34,12 @@
 #include <io.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -99,6 +102,7 @@ std::string utf8(const wchar_t* text, size_t length)
     return out;
 }
 std::string utf8(const std::wstring& text) { return utf8(text.data(), text.size()); }
+std::string utf8(const wchar_t* text) { return utf8(text, std::wcslen(text)); }
 
 std::wstring wide(const std::string& text)
 {
@@ -111,8 +115,8 @@ std::wstring wide(const std::string& text)
     return out;
 }
 
-// The driver's diagnostics for a handle, "SQLSTATE: message" each, and the first SQLSTATE.
-std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, std::string* firstState = nullptr)
+// The driver's diagnostics for a handle, "SQLSTATE: message" each, and their SQLSTATEs.
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, std::vector<std::string>* states = nullptr)
 {
     std::string out;
     for (SQLSMALLINT record = 1;; ++record) {
@@ -124,8 +128,8 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, std::string* firstSt
         if (!SQL_SUCCEEDED(rc))
             break;
         const std::string code = utf8(reinterpret_cast<wchar_t*>(state), 5);
-        if (firstState && record == 1)
-            *firstState = code;
+        if (states)
+            states->push_back(code);
         if (!out.empty())
             out += "; ";
         out += code + ": " + utf8(reinterpret_cast<wchar_t*>(message), size_t(std::min<SQLSMALLINT>(length, 1023)));
@@ -178,6 +182,20 @@ std::wstring unixPathUnderWine(const std::wstring& path)
     return out;
 }
 
+// Whether every diagnostic came from the driver manager ("[unixODBC][Driver Manager]",
+// "[Microsoft][ODBC Driver Manager]"), none from a driver.
+bool onlyDriverManager(const std::string& diagnostics)
+{
+    size_t records = 0;
+    size_t fromManager = 0;
+    for (size_t at = 0; at != std::string::npos; at = diagnostics.find("; ", at + 1)) {
+        ++records;
+        const size_t end = diagnostics.find("; ", at + 1);
+        fromManager += diagnostics.substr(at, end - at).find("Driver Manager]") != std::string::npos;
+    }
+    return records > 0 && fromManager == records;
+}
+
 class Statement {
 public:
     explicit Statement(SQLHDBC connection) { SQLAllocHandle(SQL_HANDLE_STMT, connection, &m_handle); }
@@ -218,11 +236,14 @@ SQLHDBC connect(SQLHENV environment, const std::wstring& path)
                                                    SQL_DRIVER_NOPROMPT);
             if (SQL_SUCCEEDED(rc))
                 return connection;
-            std::string state;
-            const std::string why = diagnostics(SQL_HANDLE_DBC, connection, &state);
+            std::vector<std::string> states;
+            const std::string why = diagnostics(SQL_HANDLE_DBC, connection, &states);
             SQLFreeHandle(SQL_HANDLE_DBC, connection);
-            // IM002: no such driver; IM003: it is registered but cannot be loaded.
-            if (state == "IM002" || state == "IM003") {
+            // IM002: no such driver; IM003: it is registered but cannot be loaded
+            // (unixODBC may put a warning, 01000, before them).
+            // Or only the driver manager spoke: the driver was never reached.
+            if (std::find(states.begin(), states.end(), "IM002") != states.end() ||
+                std::find(states.begin(), states.end(), "IM003") != states.end() || onlyDriverManager(why)) {
                 missing += (missing.empty() ? "" : "; ") + utf8(driver) + ": " + why;
                 break;
             }
@@ -364,17 +385,17 @@ public:
         case SQL_SMALLINT:
         case SQL_INTEGER:
         case SQL_BIGINT: {
-            unsigned char bytes[8] = {};
-            const SQLLEN length = fixed(index, column, SQL_C_SBIGINT, bytes, sizeof bytes);
-            if (length == 0)
+            // As text, which every driver converts alike (mdbtools' refuses negative
+            // numbers as SQL_C_SSHORT), checked and printed again as the Linux reader does.
+            if (!readPieces(index, column, SQL_C_CHAR, 1))
                 return g_out.value({});
-            // 1 and 2 bytes are Byte (unsigned) or Integer, 4 Long Integer, 8 as asked.
-            const std::uint64_t raw = littleEndian(bytes, int(length));
-            appendInteger(m_text, length == 1   ? std::int64_t(raw)
-                                  : length == 2 ? (column.type == SQL_TINYINT ? std::int64_t(raw)
-                                                                              : std::int64_t(std::int16_t(raw)))
-                                  : length == 4 ? std::int64_t(std::int32_t(raw))
-                                                : std::int64_t(raw));
+            const char* begin = m_long.c_str();
+            char* end = nullptr;
+            errno = 0;
+            const long long value = std::strtoll(begin, &end, 10);
+            if (m_long.empty() || end != begin + m_long.size() || errno != 0)
+                fail(FailureReason::BadValue, about(column) + " reads as \"" + m_long + "\", not an integer");
+            appendInteger(m_text, value);
             break;
         }
         case SQL_REAL:
@@ -455,7 +476,8 @@ private:
 
     [[noreturn]] void unreadable(const Column& column)
     {
-        fail(FailureReason::BadValue, about(column) + " cannot be read: " + diagnostics(SQL_HANDLE_STMT, m_statement));
+        fail(FailureReason::BadValue, about(column) + " (ODBC type " + std::to_string(column.type) +
+                                          ") cannot be read: " + diagnostics(SQL_HANDLE_STMT, m_statement));
     }
 
     // A fixed-size value into a zeroed buffer: the length the driver wrote, 0 for NULL.
@@ -537,6 +559,17 @@ void emit(SQLHDBC connection, const std::wstring& table, bool dump)
                                            &size, &column.scale, &nullable)))
             fail(FailureReason::NoCatalog, "the columns of table " + utf8(table) + " cannot be read: " + rows.why());
         column.name = utf8(reinterpret_cast<wchar_t*>(name), size_t(std::clamp<SQLSMALLINT>(length, 0, 511)));
+        // Currency has four decimals; a driver that gives it no scale still names its type.
+        SQLWCHAR typeName[64] = {};
+        SQLSMALLINT typeLength = 0;
+        if (SQL_SUCCEEDED(SQLColAttributeW(rows.handle(), SQLUSMALLINT(i + 1), SQL_DESC_TYPE_NAME, typeName,
+                                           sizeof typeName, &typeLength, nullptr))) {
+            std::string type = utf8(reinterpret_cast<wchar_t*>(typeName));
+            for (char& c : type)
+                c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            if (type == "CURRENCY" || type == "MONEY")
+                column.scale = 4;
+        }
     }
 
     g_out.begin(FrameType::Table);
