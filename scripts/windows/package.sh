@@ -63,6 +63,45 @@ nice -n 19 cmake -S "$REPO" -B "$BUILD" -G Ninja \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$HERE/wine-run.sh;$qt" >&2
 nice -n 19 cmake --build "$BUILD" --parallel "$JOBS" >&2
 
+# --- the Access reader: 32-bit build and test data ------------------------------------
+# Windows' own Access driver is 32-bit only: the reader is built for it too
+# ($BUILD/reader32/ondiva-accessreader.exe). The tests run the 64-bit reader under
+# Wine through the host's unixODBC with mdbtools' driver, registered under the
+# Windows driver's name in $BUILD/odbc-data/odbcinst (ODBCSYSINI); beside it the
+# Access files they read, made by the Linux build's makeaccess, and what the
+# Linux reader reads from each (NAME.list, NAME.dump) to compare with.
+"$HERE/build-reader32.sh" "$BUILD" >/dev/null
+if [ "$run_tests" = 1 ]; then
+    missing_odbc=()
+    for p in odbc-mdbtools unixodbc mdbtools libmdb3 mdbtools-dev; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing_odbc+=("$p")
+    done
+    if [ ${#missing_odbc[@]} -gt 0 ]; then
+        sudo_cmd=()
+        [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
+        "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing_odbc[@]}" >&2
+    fi
+    host="${HOST_BUILD_DIR:-$REPO/build}"
+    [ -f "$host/CMakeCache.txt" ] || nice -n 19 cmake -S "$REPO" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2
+    nice -n 19 cmake --build "$host" --parallel "$JOBS" --target makeaccess ondiva-accessreader demo_catalogue >&2
+    data="$BUILD/odbc-data"
+    rm -rf "$data"
+    mkdir -p "$data/odbcinst" "$data/nodriver"
+    printf '[Microsoft Access Driver (*.mdb)]\nDescription=mdbtools, under the name of the Windows driver\nDriver=%s\n' \
+        "$(dpkg -L odbc-mdbtools | grep '/libmdbodbc.so$')" > "$data/odbcinst/odbcinst.ini"
+    : > "$data/odbcinst/odbc.ini"
+    : > "$data/nodriver/odbcinst.ini"
+    : > "$data/nodriver/odbc.ini"
+    cp "$REPO"/tests/data/access/*.mdb "$data/"
+    "$host/bench/makeaccess" jet3 "$host/bin/qx.mdb" "$data/jet3.mdb"
+    "$host/bench/makeaccess" jet4 "$host/bin/qx.mdb" "$data/jet4.mdb"
+    for mdb in "$data"/*.mdb; do
+        "$host/bin/ondiva-accessreader" list "$mdb" > "${mdb%.mdb}.list"
+        mapfile -t tables < <(mdb-tables -1 "$mdb")
+        "$host/bin/ondiva-accessreader" dump "$mdb" "${tables[@]}" > "${mdb%.mdb}.dump"
+    done
+fi
+
 # --- the program folder ------------------------------------------------------------------
 # build-windows/ondiva: the program with the DLLs it loads (found by following the
 # imports of the program and its Qt plugins), the plugins, Qt's translations and the

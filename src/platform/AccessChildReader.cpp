@@ -108,7 +108,11 @@ AccessChildReader::AccessChildReader(QString readerProgram, int silenceTimeoutMs
 
 QString AccessChildReader::besideProgram()
 {
+#ifdef Q_OS_WIN
+    return QCoreApplication::applicationDirPath() + u"/ondiva-accessreader.exe"_s;
+#else
     return QCoreApplication::applicationDirPath() + u"/ondiva-accessreader"_s;
+#endif
 }
 
 std::optional<LegacyReadFailure> AccessChildReader::listTables(const QString& path, std::vector<LegacyTable>& tables)
