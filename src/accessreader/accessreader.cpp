@@ -16,6 +16,7 @@
 // long-value pages, so that nothing is cut short at a NUL or silently dropped.
 
 #include "AccessValues.h"
+#include "ReaderOutput.h"
 #include "accessframes/AccessFrames.h"
 
 #include <mdbtools.h>
@@ -36,50 +37,10 @@ namespace {
 
 // A value that would need more than this is refused, never cut short.
 constexpr size_t kMaxValueLength = 256u << 20;
-constexpr size_t kFlushAt = 1u << 20;
 // The header a memo or OLE value keeps in its row: its length and flags, then where its bytes are.
 constexpr int kLongValueHeader = 12;
 
-FrameWriter g_out;
-
-// Sends the frames built so far. A pipe that takes no more ends the reader
-// with kExitPipeFailed, which the program tells from a damaged file.
-void flush()
-{
-    std::string& bytes = g_out.bytes();
-    size_t at = 0;
-    while (at < bytes.size()) {
-        const ssize_t written = ::write(STDOUT_FILENO, bytes.data() + at, bytes.size() - at);
-        if (written < 0 && errno == EINTR)
-            continue;
-        // At once: the output is gone, so nothing is left worth flushing or
-        // freeing, and the status must reach the program as it is.
-        if (written <= 0)
-            std::_Exit(kExitPipeFailed);
-        at += size_t(written);
-    }
-    if (bytes.capacity() > 4 * kFlushAt)
-        std::string().swap(bytes); // a long value's room is not kept for the rest
-    bytes.clear();
-}
-
-void maybeFlush()
-{
-    if (g_out.bytes().size() >= kFlushAt)
-        flush();
-}
-
-[[noreturn]] void fail(FailureReason reason, const std::string& message)
-{
-    // A frame half built when the failure struck (a row cut short) never leaves.
-    g_out.discard();
-    g_out.begin(FrameType::Failure);
-    g_out.byte(std::uint8_t(reason));
-    g_out.text(message);
-    g_out.end();
-    flush();
-    std::exit(kExitFailed);
-}
+FrameWriter& g_out = out();
 
 struct Closer {
     void operator()(MdbHandle* mdb) const { mdb_close(mdb); }

@@ -21,6 +21,7 @@
 // its own type rather than the one asked for is read right too.
 
 #include "AccessValues.h"
+#include "ReaderOutput.h"
 #include "accessframes/AccessFrames.h"
 
 // clang-format off
@@ -49,47 +50,12 @@ namespace {
 
 // A value that would need more than this is refused, never cut short (as on Linux).
 constexpr size_t kMaxValueLength = 256u << 20;
-constexpr size_t kFlushAt = 1u << 20;
 // The piece of a long value each SQLGetData call fetches.
 constexpr size_t kPiece = 64u << 10;
 
 const wchar_t* const kDrivers[] = {L"Microsoft Access Driver (*.mdb)", L"Microsoft Access Driver (*.mdb, *.accdb)"};
 
-FrameWriter g_out;
-
-void flush()
-{
-    std::string& bytes = g_out.bytes();
-    size_t at = 0;
-    while (at < bytes.size()) {
-        const unsigned chunk = unsigned(std::min<size_t>(bytes.size() - at, 1u << 30));
-        const int written = _write(1, bytes.data() + at, chunk);
-        // The output is gone: nothing is worth flushing or freeing any more.
-        if (written <= 0)
-            std::_Exit(kExitPipeFailed);
-        at += size_t(written);
-    }
-    if (bytes.capacity() > 4 * kFlushAt)
-        std::string().swap(bytes);
-    bytes.clear();
-}
-
-void maybeFlush()
-{
-    if (g_out.bytes().size() >= kFlushAt)
-        flush();
-}
-
-[[noreturn]] void fail(FailureReason reason, const std::string& message)
-{
-    g_out.discard();
-    g_out.begin(FrameType::Failure);
-    g_out.byte(std::uint8_t(reason));
-    g_out.text(message);
-    g_out.end();
-    flush();
-    std::exit(kExitFailed);
-}
+FrameWriter& g_out = out();
 
 std::string utf8(const wchar_t* text, size_t length)
 {
