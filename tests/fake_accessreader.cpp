@@ -3,6 +3,7 @@
 //   hang            says nothing and never ends
 //   crash           starts a table, then dies of a signal
 //   garbage         sends bytes that are no frames, then ends
+//   nodriver        finds no driver for Access files, as the Windows reader may
 // These list the five tables of a catalogue, one row each, as the real reader
 // would, and misbehave in the dump that follows:
 //   extrarows       the first table declares one row and sends rows without end
@@ -95,6 +96,14 @@ int main(int argc, char** argv)
         std::fwrite(g_out.bytes().data(), 1, g_out.bytes().size() - 3, stdout);
         std::fflush(stdout);
         std::raise(SIGSEGV);
+    }
+    if (std::strcmp(mode, "nodriver") == 0) {
+        g_out.begin(FrameType::Failure);
+        g_out.byte(std::uint8_t(FailureReason::NoDriver));
+        g_out.text("no ODBC driver for Access files");
+        g_out.end();
+        send();
+        return kExitFailed;
     }
     if (std::strcmp(mode, "garbage") == 0 || argc < 3) {
         std::fputs("\x7f garbage, not frames \x01\x02\x03\x04\x05\x06\x07\x08", stdout);

@@ -221,6 +221,8 @@ private slots:
     void searchesAndUpdatesAsBefore();
     void badFilesChangeNothing_data();
     void badFilesChangeNothing();
+    void readersGiveWayOnlyWhenTheyCannotRead_data();
+    void readersGiveWayOnlyWhenTheyCannotRead();
     void cancelChangesNothing();
     void declinedCatalogueIsReported();
     void leftoversOfAKillAreTidied();
@@ -628,6 +630,63 @@ void TestLegacyConversion::badFilesChangeNothing()
     QCOMPARE(filesIn(dir.path()), expectedFiles);
     QCOMPARE(testing::openCatalogueFiles(), 0);
     QVERIFY(!progress.open);
+}
+
+void TestLegacyConversion::readersGiveWayOnlyWhenTheyCannotRead_data()
+{
+    // The readers tried in turn: "real", "missing" (no such program) or a fake's mode.
+    QTest::addColumn<QString>("readers");
+    QTest::addColumn<int>("failure"); // a LegacyReadFailure::Kind, or -1 when the rows are read
+    using Kind = LegacyReadFailure::Kind;
+    QTest::newRow("the first reads") << u"real,missing"_s << -1;
+    QTest::newRow("the first cannot start") << u"missing,real"_s << -1;
+    QTest::newRow("the first finds no driver") << u"nodriver,real"_s << -1;
+    QTest::newRow("none starts") << u"missing,missing"_s << int(Kind::ReaderMissing);
+    QTest::newRow("no driver, then none starts") << u"nodriver,missing"_s << int(Kind::DriverMissing);
+    QTest::newRow("none starts, then no driver") << u"missing,nodriver"_s << int(Kind::DriverMissing);
+    QTest::newRow("a failing reader has the last word") << u"garbage,real"_s << int(Kind::BadStream);
+}
+
+void TestLegacyConversion::readersGiveWayOnlyWhenTheyCannotRead()
+{
+    QFETCH(QString, readers);
+    QFETCH(int, failure);
+    QTemporaryDir dir;
+    const QString catalogue = dir.filePath(u"qx.mdb"_s);
+    QCOMPARE(writeAccess(catalogue, JetVersion::Jet4, smallCatalogue()), std::string());
+    QStringList programs;
+    for (const QString& reader : readers.split(u',')) {
+        if (reader == u"real"_s) {
+            programs += QStringLiteral(ONDIVA_ACCESS_READER);
+        } else if (reader == u"missing"_s) {
+            programs += dir.filePath(u"no-such-reader"_s);
+        } else {
+            programs += QStringLiteral(ONDIVA_FAKE_READER);
+            qputenv("ONDIVA_FAKE_MODE", reader.toLatin1());
+        }
+    }
+    const auto unsetMode = qScopeGuard([] { qunsetenv("ONDIVA_FAKE_MODE"); });
+    AccessChildReader reader(programs, 5000);
+
+    std::vector<LegacyTable> tables;
+    std::optional<LegacyReadFailure> listed = reader.listTables(catalogue, tables);
+    QCOMPARE(listed ? int(listed->kind) : -1, failure);
+    if (listed)
+        return;
+    struct Count : LegacyRowSink {
+        qint64 rows = 0;
+        bool row(int, const LegacyRow&) override { return ++rows, true; }
+        bool waiting() override { return true; }
+    } count;
+    qint64 declared = 0;
+    QStringList names;
+    for (const LegacyTable& table : tables) {
+        names += table.name;
+        declared += table.rows;
+    }
+    QVERIFY(!reader.readTables(catalogue, names, count));
+    QCOMPARE(count.rows, declared);
+    QVERIFY(declared > 0);
 }
 
 void TestLegacyConversion::cancelChangesNothing()

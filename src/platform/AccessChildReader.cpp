@@ -101,37 +101,54 @@ private:
     LegacyRow m_row;
 };
 
-AccessChildReader::AccessChildReader(QString readerProgram, int silenceTimeoutMs)
-    : m_program(std::move(readerProgram))
+AccessChildReader::AccessChildReader(QStringList readerPrograms, int silenceTimeoutMs)
+    : m_programs(std::move(readerPrograms))
     , m_silenceTimeoutMs(silenceTimeoutMs)
 {}
 
-QString AccessChildReader::besideProgram()
+QStringList AccessChildReader::besideProgram()
 {
+    const QString folder = QCoreApplication::applicationDirPath();
 #ifdef Q_OS_WIN
-    return QCoreApplication::applicationDirPath() + u"/ondiva-accessreader.exe"_s;
+    // Windows' own Access driver exists for 32-bit programs only; the Access
+    // Database Engine may bring a 64-bit one.
+    return {folder + u"/ondiva-accessreader.exe"_s, folder + u"/ondiva-accessreader64.exe"_s};
 #else
-    return QCoreApplication::applicationDirPath() + u"/ondiva-accessreader"_s;
+    return {folder + u"/ondiva-accessreader"_s};
 #endif
 }
 
 std::optional<LegacyReadFailure> AccessChildReader::listTables(const QString& path, std::vector<LegacyTable>& tables)
 {
-    Frames frames(nullptr);
-    if (std::optional<LegacyReadFailure> failed = run(path, nullptr, frames))
-        return failed;
-    tables = std::move(frames.tables);
-    return std::nullopt;
+    std::optional<LegacyReadFailure> failed;
+    for (m_chosen = 0; m_chosen < m_programs.size(); ++m_chosen) {
+        Frames frames(nullptr);
+        std::optional<LegacyReadFailure> failure = run(m_programs[m_chosen], path, nullptr, frames);
+        if (!failure) {
+            tables = std::move(frames.tables);
+            return std::nullopt;
+        }
+        if (failure->kind != Kind::ReaderMissing && failure->kind != Kind::DriverMissing)
+            return failure; // this reader runs and has read the file: its word stands
+        // A missing driver says what to install: it outweighs a reader that would not start.
+        if (!failed || failure->kind == Kind::DriverMissing)
+            failed = std::move(failure);
+    }
+    m_chosen = 0;
+    return failed ? failed : LegacyReadFailure{Kind::ReaderMissing, u"no reader program"_s};
 }
 
 std::optional<LegacyReadFailure> AccessChildReader::readTables(const QString& path, const QStringList& tables,
                                                                LegacyRowSink& sink)
 {
+    if (m_programs.isEmpty())
+        return LegacyReadFailure{Kind::ReaderMissing, u"no reader program"_s};
     Frames frames(&sink);
-    return run(path, &tables, frames);
+    return run(m_programs[m_chosen], path, &tables, frames);
 }
 
-std::optional<LegacyReadFailure> AccessChildReader::run(const QString& path, const QStringList* tables, Frames& frames)
+std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, const QString& path,
+                                                        const QStringList* tables, Frames& frames)
 {
     std::vector<std::string> names;
     QStringList arguments{tables ? u"dump"_s : u"list"_s, path};
@@ -141,7 +158,7 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QString& path, con
             names.push_back(table.toStdString());
     }
     QProcess reader;
-    reader.setProgram(m_program);
+    reader.setProgram(program);
     reader.setArguments(arguments);
     // libmdb's warnings are not ours to show, and an unread pipe could stall it.
     reader.setStandardErrorFile(QProcess::nullDevice());
@@ -154,7 +171,7 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QString& path, con
     });
     reader.start(QIODevice::ReadOnly);
     if (!reader.waitForStarted())
-        return LegacyReadFailure{Kind::ReaderMissing, u"%1: %2"_s.arg(m_program, reader.errorString())};
+        return LegacyReadFailure{Kind::ReaderMissing, u"%1: %2"_s.arg(program, reader.errorString())};
 
     const auto stop = [&reader](LegacyReadFailure failure) {
         reader.kill();
