@@ -1,7 +1,9 @@
 #!/bin/bash
 # The Windows build from a clean clone, on Debian 12: installs the packages, gets
 # Qt (from the cache, or builds it once) and SQLite's amalgamation, cross-compiles
-# the program into build-windows/, and runs the tests under Wine.
+# the program into build-windows/, runs the tests under Wine, and leaves the zip
+# and the installer in dist/; then installs, upgrades and uninstalls with the
+# installer under Wine and starts the unzipped program there.
 #
 #   scripts/windows/package.sh              # everything
 #   scripts/windows/package.sh --no-tests   # build only
@@ -30,7 +32,7 @@ packages=(
     cmake ninja-build dpkg-dev tcl perl
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-    wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis
+    wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis zip unzip xdotool
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -103,40 +105,84 @@ if [ "$run_tests" = 1 ]; then
 fi
 
 # --- the program folder ------------------------------------------------------------------
-# build-windows/ondiva: the program with the DLLs it loads (found by following the
-# imports of the program and its Qt plugins), the plugins, Qt's translations and the
-# demo catalogue; what an installer will carry.
-stage="$BUILD/ondiva"
-rm -rf "$stage"
+# build-windows/package/Ondiva: the program with the DLLs it loads (found by following
+# the imports of the program and its Qt plugins), the plugins, Qt's translations, the
+# Access readers, the licences and the demo catalogue; what the zip and the installer carry.
+stage="$BUILD/package/Ondiva"
+rm -rf "$BUILD/package"
 mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/plugins/imageformats" "$stage/translations"
 cp "$BUILD/bin/ondiva.exe" "$BUILD/bin/qx.mdb" "$stage/"
+# The Access readers, tried in this order: the 32-bit one for Windows' own driver,
+# then the 64-bit one for a 64-bit Access Database Engine. Both are linked statically.
+cp "$BUILD/reader32/ondiva-accessreader.exe" "$stage/ondiva-accessreader.exe"
+cp "$BUILD/bin/ondiva-accessreader.exe" "$stage/ondiva-accessreader64.exe"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/plugins/styles/"
 cp "$qt/plugins/imageformats/qico.dll" "$stage/plugins/imageformats/"
 cp "$qt"/translations/qtbase_*.qm "$stage/translations/"
-printf '[Paths]\nPrefix = .\nPlugins = plugins\nTranslations = translations\n' > "$stage/qt.conf"
+printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nTranslations = translations\r\n' > "$stage/qt.conf"
 gcc_dlls="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
 dll_dirs=("$qt/bin" "$gcc_dlls" /usr/x86_64-w64-mingw32/lib)
-pending=("$stage/ondiva.exe" "$stage"/plugins/*/*.dll)
+pending=("$stage"/*.exe "$stage"/plugins/*/*.dll)
 while [ ${#pending[@]} -gt 0 ]; do
     file="${pending[0]}"
     pending=("${pending[@]:1}")
+    objdump="x86_64-w64-mingw32-objdump"
+    [[ "$file" == */ondiva-accessreader.exe ]] && objdump="i686-w64-mingw32-objdump"
     while read -r dll; do
         [ -e "$stage/$dll" ] && continue
         for dir in "${dll_dirs[@]}"; do
             if [ -f "$dir/$dll" ]; then
+                [ "$objdump" = "x86_64-w64-mingw32-objdump" ] || { log "the 32-bit reader needs $dll"; exit 1; }
                 cp "$dir/$dll" "$stage/"
                 pending+=("$stage/$dll")
                 break
             fi
         done # a DLL found in none of them is Windows' own
-    done < <(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
+    done < <("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p')
 done
-log "program folder: $stage ($(ls "$stage" | wc -l) entries)"
+# No debugging information in what users download.
+for file in "$stage"/*.exe "$stage"/*.dll "$stage"/plugins/*/*.dll; do
+    case "$file" in
+        */ondiva-accessreader.exe) i686-w64-mingw32-strip --strip-unneeded "$file" ;;
+        *) x86_64-w64-mingw32-strip --strip-unneeded "$file" ;;
+    esac
+done
+"$HERE/licenses.sh" "$stage/licenses"
+log "program folder: $stage ($(du -sm "$stage" | cut -f1) MB)"
 
 # --- the tests, under Wine ---------------------------------------------------------------
 if [ "$run_tests" = 1 ]; then
     # Wine's folder is made before the tests start, not by several of them at once.
     "$HERE/wine-run.sh" "$qt" cmd /c exit 0 >/dev/null 2>&1 || true
     nice -n 19 ctest --test-dir "$BUILD" --output-on-failure -j"$JOBS"
+fi
+
+# --- the zip and the installer ----------------------------------------------------------
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")"
+name="ondiva-$version-windows-x64"
+dist="$REPO/dist"
+mkdir -p "$dist"
+size_kb="$(du -sk "$stage" | cut -f1)"
+limit_kb=$((40 * 1024))
+[ "$size_kb" -le "$limit_kb" ] || { log "the program folder is ${size_kb} KiB, over ${limit_kb} KiB"; exit 1; }
+# Each is made under a temporary name and checked before it takes its own.
+rm -f "$dist/$name.zip.partial"
+(cd "$BUILD/package" && zip -q -r -9 -X "$dist/$name.zip.partial" Ondiva)
+check="$(mktemp -d)"
+unzip -q "$dist/$name.zip.partial" -d "$check"
+diff -r "$stage" "$check/Ondiva" >&2 || { log "the zip does not unpack to the program folder"; exit 1; }
+rm -rf "$check"
+mv -f "$dist/$name.zip.partial" "$dist/$name.zip"
+rm -f "$dist/$name-setup.exe.partial"
+makensis -V2 -DVERSION="$version" -DSOURCE="$stage" -DICON="$BUILD/packaging/ondiva.ico" \
+    -DSIZE_KB="$size_kb" -DOUTFILE="$dist/$name-setup.exe.partial" "$REPO/packaging/windows/ondiva.nsi" >&2
+mv -f "$dist/$name-setup.exe.partial" "$dist/$name-setup.exe"
+log "zip: $dist/$name.zip ($(du -k "$dist/$name.zip" | cut -f1) KiB, $size_kb KiB unpacked)"
+log "installer: $dist/$name-setup.exe ($(du -k "$dist/$name-setup.exe" | cut -f1) KiB)"
+
+# --- the installer and the program, tried under Wine -------------------------------------
+if [ "$run_tests" = 1 ]; then
+    "$HERE/test-installer.sh" "$dist/$name-setup.exe"
+    "$HERE/smoke.sh" "$dist/$name.zip" "$BUILD/odbc-data"
 fi
