@@ -1,7 +1,8 @@
 #!/bin/bash
 # Starts the unzipped Windows program under Wine on a virtual screen, as a user
 # would, from a folder with accented letters in its path:
-#   1. on the demo catalogue: waits for its window, searches, takes screenshots;
+#   1. on the demo catalogue: waits for its window, searches, imports the update
+#      file of n.61 through File > Update database, takes screenshots;
 #   2. on an Access catalogue: answers Sì to the conversion, which must read the
 #      file through the package's own readers (the 32-bit one cannot start under
 #      a 64-bit-only Wine, so the 64-bit one takes over) and Windows' ODBC,
@@ -41,7 +42,9 @@ trap cleanup EXIT
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 [ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
-documents="$(winepath -u "$(wine cmd /c echo '%USERPROFILE%' 2>/dev/null | tr -d '\r')")/Documenti/Niccolò"
+profile_win="$(wine cmd /c echo '%USERPROFILE%' 2>/dev/null | tr -d '\r')"
+profile="$(winepath -u "$profile_win")"
+documents="$profile/Documenti/Niccolò"
 rm -rf "$documents"
 mkdir -p "$documents/Catalogo" "$documents/Conversione"
 unzip -q "$zip" -d "$documents/Catalogo"
@@ -69,6 +72,25 @@ window="$(waitfor 90)" || fail "the window did not show"
 shot window
 press "$window" a m i Return
 shot search
+
+step "importing the update file of n.61"
+catalogue="$documents/Catalogo/Ondiva/qx.mdb"
+updates() { sqlite3 "file:$catalogue?mode=ro" 'SELECT count(*) FROM AGGIORNAMENTI' 2>/dev/null || echo unreadable; }
+before="$(updates)"
+cp "$HERE/../../examples/aggiornamento-n61.txt" "$profile/Documenti/"
+press "$window" alt+f u
+sleep 3 # the file dialog: its name box has the focus
+shot update-dialog
+xdotool type --delay 20 "$profile_win\\Documenti\\aggiornamento-n61.txt"
+xdotool key Return
+sleep 3
+shot update-question
+xdotool key Return # Sì
+for _ in $(seq 60); do [ "$(updates)" != "$before" ] && break; sleep 0.5; done
+after="$(updates)"
+[ "$after" = "$((before + 1))" ] || fail "the update was not imported (updates recorded: $before, then $after)"
+shot update-notice
+xdotool key Return
 kill "$program" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 program=
