@@ -10,7 +10,9 @@
 ; removes the program and leaves the catalogue, and any Access original kept
 ; beside it, where they are.
 
-Unicode true
+; A 64-bit installer for a 64-bit program: it also runs where only 64-bit
+; programs may (and under a 64-bit-only Wine).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true

@@ -63,7 +63,12 @@ waitfor() {
     return 1
 }
 shot() { sleep 1; import -window root "$shots/$1.png"; step "screenshot $shots/$1.png"; }
-press() { xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1"; xdotool key "${@:2}"; }
+# press WINDOW KEY...: the keys, typed into that window (a window manager is not
+# there to give it the focus: without one the activation fails, and focusing does).
+press() {
+    timeout 5 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || timeout 5 xdotool windowfocus "$1" >/dev/null 2>&1 || true
+    xdotool key "${@:2}"
+}
 
 step "starting the program on the demo catalogue"
 wine "$documents/Catalogo/Ondiva/ondiva.exe" >/dev/null 2>&1 &

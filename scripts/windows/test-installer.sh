@@ -20,13 +20,14 @@ fail() { echo "test-installer: FAIL: $*" >&2; exit 1; }
 step() { echo "test-installer: $*" >&2; }
 
 rm -rf "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
 wineboot -i >/dev/null 2>&1
 wineserver -w
 unix() { winepath -u "$(wine cmd /c echo "$1" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
 folder="$(unix '%LOCALAPPDATA%')/Programs/Ondiva"
 shortcut="$(unix '%APPDATA%')/Microsoft/Windows/Start Menu/Programs/Ondiva Magazine.lnk"
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Ondiva'
-install() { wine "$setup" /S >/dev/null 2>&1; wineserver -w; }
+install() { wine "$setup" /S >/dev/null 2>&1 || fail "the installer ended with status $?"; wineserver -w; }
 
 step "installing into $folder"
 install
@@ -54,7 +55,7 @@ install
 
 step "uninstalling"
 printf 'originale' > "$folder/qx-originale-access.mdb"
-wine "$folder/uninstall.exe" /S >/dev/null 2>&1
+wine "$folder/uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller ended with status $?"
 wineserver -w # the uninstaller runs on from a copy of itself
 for file in ondiva.exe ondiva-accessreader.exe ondiva-accessreader64.exe qt.conf uninstall.exe plugins translations \
     licenses Qt6Core.dll; do
