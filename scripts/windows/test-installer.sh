@@ -4,7 +4,8 @@
 # Start-menu entry, uninstall entry); installs again over a changed catalogue and
 # a damaged program, which must come back while the catalogue stays as it was;
 # then uninstalls, which must leave the catalogue and the Access original kept
-# beside it.
+# beside it. Last, it opens the installer's window on an Italian and on an
+# English system and checks it speaks each one's language.
 #
 #   scripts/windows/test-installer.sh dist/ondiva-VERSION-windows-x64-setup.exe
 set -euo pipefail
@@ -65,4 +66,26 @@ done
 [ -f "$folder/qx-originale-access.mdb" ] || fail "uninstalling removed the Access original"
 [ ! -e "$shortcut" ] || fail "the Start-menu entry is still there"
 if wine reg query "$key" >/dev/null 2>&1; then fail "the uninstall entry is still there"; fi
+
+step "the installer's language"
+# A Wine server started without a display would keep the windows off screen.
+wineserver -k 2>/dev/null || true
+display=":${ONDIVA_INSTALLER_DISPLAY:-42}"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'wineserver -k 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true' EXIT
+export DISPLAY="$display"
+for language in "it_IT.UTF-8:Installazione di Ondiva Magazine" "en_US.UTF-8:Ondiva Magazine Setup"; do
+    title="${language#*:}"
+    LANG="${language%%:*}" LC_ALL="${language%%:*}" wine "$setup" >/dev/null 2>&1 &
+    installer=$!
+    shown=
+    for _ in $(seq 60); do
+        xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1 && { shown=1; break; }
+        sleep 0.5
+    done
+    wineserver -k 2>/dev/null || true
+    wait "$installer" 2>/dev/null || true
+    [ -n "$shown" ] || fail "no installer window titled \"$title\" on a ${language%%:*} system"
+done
 step "passed"
