@@ -32,7 +32,7 @@ packages=(
     cmake ninja-build dpkg-dev tcl perl
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-    wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis zip unzip xdotool x11-utils sqlite3
+    wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis zip unzip xdotool x11-utils sqlite3 locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -46,6 +46,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${sudo_cmd[@]}" apt-get update -qq
     "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
 fi
+
+# Wine takes the Windows language and the charset of file names from the Unix
+# locale: the tries under Wine run on an Italian and on an English system.
+for locale in it_IT en_US; do
+    if ! locale -a 2>/dev/null | grep -qx "$locale.utf8"; then
+        sudo_cmd=()
+        [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
+        "${sudo_cmd[@]}" localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+    fi
+done
 
 # --- Qt and SQLite ---------------------------------------------------------------------
 qt="$("$HERE/build-qt.sh" | tail -n 1)"

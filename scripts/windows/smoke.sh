@@ -62,6 +62,8 @@ waitfor() {
     done
     return 1
 }
+# An Italian Windows: Qt's own buttons read Sì and No.
+italian() { LANG=it_IT.UTF-8 LC_ALL=it_IT.UTF-8 "$@"; }
 shot() { sleep 1; import -window root "$shots/$1.png"; step "screenshot $shots/$1.png"; }
 # press WINDOW KEY...: the keys, typed into that window (a window manager is not
 # there to give it the focus: without one the activation fails, and focusing does).
@@ -71,11 +73,11 @@ press() {
 }
 
 step "starting the program on the demo catalogue"
-wine "$documents/Catalogo/Ondiva/ondiva.exe" >/dev/null 2>&1 &
+italian wine "$documents/Catalogo/Ondiva/ondiva.exe" >/dev/null 2>&1 &
 program=$!
 window="$(waitfor 90)" || fail "the window did not show"
 shot window
-press "$window" a m i Return
+press "$window" c a f f egrave Return # Caffè: typed accented text
 shot search
 
 step "importing the update file of n.61"
@@ -84,13 +86,14 @@ updates() { sqlite3 "file:$catalogue?mode=ro" 'SELECT count(*) FROM AGGIORNAMENT
 before="$(updates)"
 cp "$HERE/../../examples/aggiornamento-n61.txt" "$profile/Documenti/"
 press "$window" alt+f u
-sleep 3 # the file dialog: its name box has the focus
+sleep 3 # the file dialog: its name box has the focus, and holds the filter
 shot update-dialog
+xdotool key End shift+Home
 xdotool type --delay 20 "$profile_win\\Documenti\\aggiornamento-n61.txt"
 xdotool key Return
 sleep 3
 shot update-question
-xdotool key Return # Sì
+xdotool key s # Sì: No is the default button
 for _ in $(seq 60); do [ "$(updates)" != "$before" ] && break; sleep 0.5; done
 after="$(updates)"
 [ "$after" = "$((before + 1))" ] || fail "the update was not imported (updates recorded: $before, then $after)"
@@ -103,16 +106,16 @@ program=
 step "starting the program on an Access catalogue"
 access="$documents/Conversione/Ondiva"
 cp "$data/jet4.mdb" "$access/qx.mdb"
-wine "$access/ondiva.exe" >/dev/null 2>&1 &
+italian wine "$access/ondiva.exe" >/dev/null 2>&1 &
 program=$!
 question="$(waitfor 90)" || fail "no question about converting the Access catalogue"
 shot conversion-question
 press "$question" Return # Sì
 for _ in $(seq 240); do
-    [ -f "$access/qx-originale-access.mdb" ] && [ "$(head -c 15 "$access/qx.mdb")" = "SQLite format 3" ] && break
+    [ -f "$access/qx-originale-access.mdb" ] && [ "$(head -c 15 "$access/qx.mdb" | tr -d '\0')" = "SQLite format 3" ] && break
     sleep 0.5
 done
-[ "$(head -c 15 "$access/qx.mdb")" = "SQLite format 3" ] || fail "the catalogue was not converted"
+[ "$(head -c 15 "$access/qx.mdb" | tr -d '\0')" = "SQLite format 3" ] || fail "the catalogue was not converted"
 cmp -s "$data/jet4.mdb" "$access/qx-originale-access.mdb" || fail "the Access original was not kept as it was"
 sleep 2 # the progress dialog, of the same title, closes before the notice shows
 notice="$(waitfor 30)" || fail "no notice after the conversion"
