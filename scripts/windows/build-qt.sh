@@ -133,5 +133,7 @@ echo "$STAMP_TEXT" > "$STAMP"
 
 cached_qt_is_good || { log "the installed Qt does not pass its own check"; exit 1; }
 add_translations
+# The build folder (about 1.5 GB) is needed for nothing once Qt is installed.
+rm -rf "$BUILD"
 log "installed $PREFIX"
 echo "$PREFIX"
