@@ -84,12 +84,12 @@ step "importing the update file of n.61"
 catalogue="$documents/Catalogo/Ondiva/qx.mdb"
 updates() { sqlite3 "file:$catalogue?mode=ro" 'SELECT count(*) FROM AGGIORNAMENTI' 2>/dev/null || echo unreadable; }
 before="$(updates)"
-cp "$HERE/../../examples/aggiornamento-n61.txt" "$profile/Documenti/"
+cp "$HERE/../../examples/aggiornamento-n61.txt" "$documents/"
 press "$window" alt+f u
 sleep 3 # the file dialog: its name box has the focus, and holds the filter
 shot update-dialog
 xdotool key End shift+Home
-xdotool type --delay 20 "$profile_win\\Documenti\\aggiornamento-n61.txt"
+xdotool type --delay 20 "$profile_win\\Documenti\\Niccolò\\aggiornamento-n61.txt"
 xdotool key Return
 sleep 3
 shot update-question
