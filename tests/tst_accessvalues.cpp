@@ -41,6 +41,8 @@ class TestAccessValues : public QObject {
 private slots:
     void exactText_data();
     void exactText();
+    void piecesOfLongValues_data();
+    void piecesOfLongValues();
 };
 
 void TestAccessValues::exactText_data()
@@ -115,6 +117,47 @@ void TestAccessValues::exactText()
     else
         appendReplicationId(text, data);
     QCOMPARE(QString::fromStdString(text), expected);
+}
+
+// What the ODBC reader keeps of each piece of a long value: only the value's
+// own bytes, never what an earlier piece left in the buffer.
+void TestAccessValues::piecesOfLongValues_data()
+{
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<int>("length"); // -1: the driver gave no total
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<int>("terminator");
+    QTest::addColumn<int>("bytes"); // -1: cannot be told
+    QTest::addColumn<bool>("last");
+    const QByteArray stale("abcXXXXXXX\0", 11); // "abc" then an earlier piece's bytes
+    QTest::newRow("fits") << true << 3 << stale << 1 << 3 << true;
+    QTest::newRow("fits, with a warning about something else") << false << 3 << stale << 1 << 3 << true;
+    QTest::newRow("fills the buffer exactly") << true << 10 << stale << 1 << 10 << true;
+    QTest::newRow("truncated") << false << 25 << stale << 1 << 10 << false;
+    QTest::newRow("truncated, no total") << false << -1 << stale << 1 << 10 << false;
+    QTest::newRow("last, no total: up to the terminator")
+        << true << -1 << QByteArray("abc\0XXXXXX\0", 11) << 1 << 3 << true;
+    // 'a', U+0100, then the terminator: the zero bytes between them are no terminator.
+    QTest::newRow("last, no total, UTF-16") << true << -1 << QByteArray("a\0\0\x01\0\0XXXX\0\0", 12) << 2 << 4 << true;
+    QTest::newRow("last, no total, binary") << true << -1 << stale << 0 << -1 << true;
+}
+
+void TestAccessValues::piecesOfLongValues()
+{
+    QFETCH(bool, complete);
+    QFETCH(int, length);
+    QFETCH(QByteArray, written);
+    QFETCH(int, terminator);
+    QFETCH(int, bytes);
+    QFETCH(bool, last);
+    const ValuePiece piece =
+        valuePiece(complete, length < 0 ? std::nullopt : std::optional<std::size_t>(length), written.constData(),
+                   std::size_t(written.size() - terminator), std::size_t(terminator));
+    QCOMPARE(piece.known, bytes >= 0);
+    if (bytes >= 0) {
+        QCOMPARE(int(piece.bytes), bytes);
+        QCOMPARE(piece.last, last);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAccessValues)

@@ -154,4 +154,26 @@ void appendReplicationId(std::string& out, const unsigned char* stored)
     out += '}';
 }
 
+ValuePiece valuePiece(bool complete, std::optional<std::size_t> length, const char* written, std::size_t room,
+                      std::size_t terminator)
+{
+    // It fitted: its length holds, even when a warning about something else
+    // came with it (only a truncation warning means more is to come).
+    if (length && *length <= room)
+        return {*length, true, true};
+    // Truncated, the rest to come; or (a driver at odds with itself) said complete
+    // yet longer than the buffer: one more call tells.
+    if (!complete || length)
+        return {room, false, true};
+    // The last piece, of a length the driver did not say: text ends at its
+    // terminator, binary data cannot be told from what follows it.
+    if (terminator == 0)
+        return {0, true, false};
+    for (std::size_t at = 0; at + terminator <= room; at += terminator) {
+        if (std::all_of(written + at, written + at + terminator, [](char c) { return c == 0; }))
+            return {at, true, true};
+    }
+    return {room, true, true};
+}
+
 } // namespace ondiva::access

@@ -4,7 +4,9 @@
 // formatted from their stored bytes: no locale, no time zone, nothing rounded
 // away that the file holds (only a date's fraction of a second).
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace ondiva::access {
@@ -31,5 +33,19 @@ void appendDecimal(std::string& out, const unsigned char* stored, int scale);
 // Replication ID: 16 stored bytes as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}",
 // the first three groups read little-endian.
 void appendReplicationId(std::string& out, const unsigned char* stored);
+
+// One piece of a long value as an ODBC driver hands it over, SQLGetData
+// called again and again on one column into a buffer of `room` bytes plus a
+// terminator of `terminator` bytes (0 for binary data). `complete` is
+// SQL_SUCCESS (no more to come), `length` the length the driver reported of
+// what remained, empty for SQL_NO_TOTAL. `bytes` is how much of `written`
+// belongs to the value; `known` is false when that cannot be told.
+struct ValuePiece {
+    std::size_t bytes = 0;
+    bool last = false;
+    bool known = true;
+};
+ValuePiece valuePiece(bool complete, std::optional<std::size_t> length, const char* written, std::size_t room,
+                      std::size_t terminator);
 
 } // namespace ondiva::access

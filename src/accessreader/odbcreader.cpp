@@ -486,13 +486,15 @@ private:
                 unreadable(column);
             if (length == SQL_NULL_DATA)
                 return false;
-            const size_t room = m_piece.size() - terminator;
-            const bool whole = rc == SQL_SUCCESS && length != SQL_NO_TOTAL && size_t(length) <= room;
-            const size_t got = whole ? size_t(length) : room;
-            if (m_long.size() + got > kMaxValueLength)
+            const ValuePiece piece =
+                valuePiece(rc == SQL_SUCCESS, length >= 0 ? std::optional<size_t>(size_t(length)) : std::nullopt,
+                           m_piece.data(), m_piece.size() - terminator, terminator);
+            if (!piece.known)
+                unreadable(column);
+            if (m_long.size() + piece.bytes > kMaxValueLength)
                 fail(FailureReason::ValueTooLong, about(column) + " is too long");
-            m_long.append(m_piece.data(), got);
-            if (whole)
+            m_long.append(m_piece.data(), piece.bytes);
+            if (piece.last)
                 return true;
         }
     }
