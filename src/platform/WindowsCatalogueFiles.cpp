@@ -314,7 +314,9 @@ bool WindowsCatalogueFiles::sameFile(const QString& a, const QString& b)
     const Handle other = openExisting(b, FILE_READ_ATTRIBUTES, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
     return one.valid() && other.valid() && GetFileInformationByHandle(one.get(), &first) &&
            GetFileInformationByHandle(other.get(), &second) &&
-           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           // Two names of one file: the file counts them (file indexes are not
+           // unique on every file system, so they alone do not prove it).
+           first.nNumberOfLinks > 1 && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
            first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
