@@ -536,7 +536,8 @@ void TestLegacyConversion::badFilesChangeNothing_data()
     QTest::newRow("fixture, Jet 3") << u"fixture:testIndexCodesV1997.mdb"_s << u"manca la tabella ARTICOLI"_s;
     QTest::newRow("fixture, Jet 4") << u"fixture:testUnicodeCompV2003.mdb"_s << u"manca la tabella ARTICOLI"_s;
     QTest::newRow("fixture, Jet 4 overflow") << u"fixture:overflowTestV2000.mdb"_s << u"manca la tabella ARTICOLI"_s;
-    QTest::newRow("folder read-only") << u"read-only folder"_s << u"è di sola lettura"_s;
+    QTest::newRow("folder read-only") << u"read-only folder"_s << u"la cartella che lo contiene è di sola lettura"_s;
+    QTest::newRow("catalogue read-only") << u"read-only file"_s << u"il file è di sola lettura"_s;
     QTest::newRow("disk full") << u"disk full"_s << u"Impossibile convertire il catalogo"_s;
     QTest::newRow("reader hangs") << u"reader:hang"_s << u"non procedeva più ed è stata fermata"_s;
     QTest::newRow("reader crashes") << u"reader:crash"_s << u"si è interrotta"_s;
@@ -611,6 +612,8 @@ void TestLegacyConversion::badFilesChangeNothing()
     const auto undoOnFailure = qScopeGuard(undo);
     if (trouble == u"read-only folder"_s)
         QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    if (trouble == u"read-only file"_s)
+        QVERIFY(QFile::setPermissions(catalogue, QFile::ReadOwner | QFile::ReadGroup));
     if (trouble == u"disk full"_s) {
         // Every file this process writes may grow to 16 KiB and no more, as on a disk that fills up.
         std::signal(SIGXFSZ, SIG_IGN);

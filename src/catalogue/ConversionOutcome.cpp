@@ -96,6 +96,11 @@ Notice noticeFor(const ConversionOutcome& outcome, const QString& cataloguePath)
                 u"il programma."_s.arg(path) +
                     unchanged,
                 {}};
+    case Kind::FileReadOnly:
+        return {u"Impossibile convertire il catalogo «%1»: il file è di sola lettura. Renderlo scrivibile (nelle "
+                u"proprietà del file, togliere «Sola lettura») e riavviare il programma."_s.arg(path) +
+                    unchanged,
+                {}};
     case Kind::ReaderFailed: {
         const QString detail = outcome.readFailure.detail;
         switch (outcome.readFailure.kind) {

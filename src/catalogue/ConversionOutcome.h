@@ -22,6 +22,7 @@ struct ConversionOutcome {
         Cancelled,           // the user stopped it
         InProgressElsewhere, // another window of the program is converting this catalogue
         FolderReadOnly,      // the catalogue's folder may not be written
+        FileReadOnly,        // the catalogue itself is marked read-only
         ReaderFailed,        // the Access file could not be read (readFailure)
         MissingTable,        // table
         MissingColumn,       // table, column

@@ -3,6 +3,7 @@
 #include "CatalogueConnection.h"
 #include "LegacyFormat.h"
 #include "platform/ConversionProgress.h"
+#include "platform/MarkedWritable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -174,6 +175,10 @@ ConversionOutcome LegacyConversion::run()
 {
     if (!m_files.folderWritable(m_path))
         return ConversionOutcome::failed(Kind::FolderReadOnly);
+    // Replacing a file marked read-only would change what the user meant to keep
+    // as it is (and Windows refuses it, but only once all the rows are written).
+    if (!markedWritable(QFileInfo(m_path)))
+        return ConversionOutcome::failed(Kind::FileReadOnly);
 
     QString temporary;
     if (FileStatus created = m_files.createBeside(m_path, temporaryTag(), temporary); !created)
