@@ -171,7 +171,7 @@ void TestCatalogueFiles::renameOntoFileHeldOpen()
 
     const FileStatus status = m_files->rename(source, target);
     QVERIFY(!status);
-    QVERIFY2(status.kind != FileStatus::Kind::Denied, qPrintable(status.detail)); // in use, not forbidden
+    QVERIFY2(status.kind == FileStatus::Kind::InUse, qPrintable(status.detail)); // in use, not forbidden
     QVERIFY(!status.detail.isEmpty());
     other.close();
     QCOMPARE(read(target), QByteArray("old catalogue"));

@@ -843,12 +843,13 @@ void TestLegacyConversion::everySwapStepMayFail_data()
     QTest::addColumn<QString>("step");
     QTest::addColumn<int>("at");
     QTest::addColumn<bool>("afterwards");
-    QTest::addColumn<QString>("outcome"); // unchanged, converted, unconfirmed, elsewhere
+    QTest::addColumn<QString>("outcome"); // unchanged, in use, converted, unconfirmed, elsewhere
     QTest::newRow("new file not created") << u"createBeside"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("new file not synced") << u"sync"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("original not kept") << u"keepAs"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("kept name not synced") << u"syncFolder"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("not renamed") << u"rename"_s << 1 << false << u"unchanged"_s;
+    QTest::newRow("not renamed: another program has it open") << u"rename"_s << 1 << false << u"in use"_s;
     QTest::newRow("renamed, yet reported failed") << u"rename"_s << 1 << true << u"unconfirmed"_s;
     QTest::newRow("renamed but not synced") << u"syncFolder"_s << 2 << false << u"unconfirmed"_s;
     QTest::newRow("another window converts") << u"real lock"_s << 1 << false << u"elsewhere"_s;
@@ -877,6 +878,8 @@ void TestLegacyConversion::everySwapStepMayFail()
     files.step = step;
     files.at = at;
     files.afterwards = afterwards;
+    if (outcome == u"in use"_s)
+        files.failure = {FileStatus::Kind::InUse, u"The process cannot access the file"_s};
     fakes::FakeMessageBox messages;
     messages.answers = {MessageBox::AnswerYes};
     AccessChildReader reader = realReader();
@@ -901,8 +904,9 @@ void TestLegacyConversion::everySwapStepMayFail()
         return;
     }
     QCOMPARE(messages.shown.size(), 2);
-    if (outcome == u"unchanged"_s) {
+    if (outcome == u"unchanged"_s || outcome == u"in use"_s) {
         QVERIFY2(notice.endsWith(kUnchanged), qPrintable(notice));
+        QCOMPARE(notice.contains(u"in uso da parte di un altro programma"_s), outcome == u"in use"_s);
         QCOMPARE(icon, int(MessageBox::IconCritical));
         QCOMPARE(filesIn(dir.path()), QStringList(u"qx.mdb"_s));
         QCOMPARE(contents(catalogue), original);

@@ -192,6 +192,11 @@ Notice noticeFor(const ConversionOutcome& outcome, const QString& cataloguePath)
                 u"spazio e riavviare il programma."_s.arg(folder) +
                     unchanged,
                 outcome.fileStatus.detail};
+    case FileStatus::Kind::InUse:
+        return {u"Impossibile convertire il catalogo «%1»: il file è in uso da parte di un altro programma. Chiudere "
+                u"quel programma e riavviare questo."_s.arg(path) +
+                    unchanged,
+                outcome.fileStatus.detail};
     case FileStatus::Kind::Denied:
         return {u"Impossibile convertire il catalogo: non si hanno i permessi per scrivere nella cartella «%1»."_s.arg(
                     folder) +

@@ -12,7 +12,7 @@
 namespace ondiva {
 
 struct FileStatus {
-    enum class Kind { Ok, Exists, NoSpace, Denied, Failed };
+    enum class Kind { Ok, Exists, NoSpace, Denied, InUse, Failed }; // InUse: another program holds the file
     Kind kind = Kind::Ok;
     QString detail; // the system's own words
 

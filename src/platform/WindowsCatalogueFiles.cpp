@@ -67,9 +67,11 @@ FileStatus fromError(DWORD error)
     case ERROR_PRIVILEGE_NOT_HELD:
         status.kind = FileStatus::Kind::Denied;
         break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        status.kind = FileStatus::Kind::InUse; // another program has the file open
+        break;
     default:
-        // Among them ERROR_SHARING_VIOLATION and ERROR_LOCK_VIOLATION: another
-        // program has the file open.
         status.kind = FileStatus::Kind::Failed;
         break;
     }
@@ -123,7 +125,7 @@ bool heldOpenElsewhere(const QString& path)
 
 FileStatus heldOpenStatus(const QString& path)
 {
-    return {FileStatus::Kind::Failed,
+    return {FileStatus::Kind::InUse,
             u"%1: %2"_s.arg(QDir::toNativeSeparators(path), systemMessage(ERROR_SHARING_VIOLATION))};
 }
 
@@ -265,19 +267,26 @@ FileStatus WindowsCatalogueFiles::keepAs(const QString& path, const QString& nam
 
 FileStatus WindowsCatalogueFiles::rename(const QString& source, const QString& target)
 {
-    // MOVEFILE_WRITE_THROUGH: the call returns once the new name is on the disk.
-    if (MoveFileExW(wide(source).c_str(), wide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return {};
-    const DWORD error = GetLastError();
-    // Windows refuses to replace, or to move, a file another program holds open;
-    // say so rather than blame the permissions.
-    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
-        if (heldOpenElsewhere(target))
-            return heldOpenStatus(target);
-        if (heldOpenElsewhere(source))
-            return heldOpenStatus(source);
+    // Windows refuses to replace, or to move, a file another program holds open.
+    // Virus scanners and the search indexer open a file for a moment just after
+    // it is written: the move is tried again for a while before the file is
+    // reported in use (rather than the permissions blamed).
+    constexpr int kTries = 20;
+    constexpr DWORD kPauseMs = 100;
+    for (int attempt = 1;; ++attempt) {
+        // MOVEFILE_WRITE_THROUGH: the call returns once the new name is on the disk.
+        if (MoveFileExW(wide(source).c_str(), wide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return {};
+        const DWORD error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
+            return fromError(error);
+        const QString held = heldOpenElsewhere(target) ? target : heldOpenElsewhere(source) ? source : QString();
+        if (held.isEmpty())
+            return fromError(error);
+        if (attempt == kTries)
+            return heldOpenStatus(held);
+        Sleep(kPauseMs);
     }
-    return fromError(error);
 }
 
 FileStatus WindowsCatalogueFiles::syncFolder(const QString& path)
