@@ -25,7 +25,13 @@ export WINEPREFIX="${ONDIVA_QT_CACHE:-$HOME/.cache/ondiva}/wine64-smoke"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export ODBCSYSINI="$data/odbcinst"
 title="Ondiva Magazine Database Search Engine 1.0"
-fail() { echo "smoke: FAIL: $*" >&2; exit 1; }
+fail() {
+    echo "smoke: FAIL: $*" >&2
+    # What the screen showed, and the windows open, for whoever reads the log.
+    import -window root "$shots/failure.png" 2>/dev/null && echo "smoke: screenshot $shots/failure.png" >&2
+    xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | sed 's/^/smoke: window: /' >&2 || true
+    exit 1
+}
 step() { echo "smoke: $*" >&2; }
 
 display=":${ONDIVA_SMOKE_DISPLAY:-41}"
