@@ -4,6 +4,9 @@
 //   crash           starts a table, then dies of a signal
 //   garbage         sends bytes that are no frames, then ends
 //   nodriver        finds no driver for Access files, as the Windows reader may
+//   silent          ends at once with status 0, sending nothing, as a program
+//                   the system cannot run may (a 32-bit one under a 64-bit-only Wine)
+//   silentcrash     dies of a signal before sending anything
 // These list the five tables of a catalogue, one row each, as the real reader
 // would, and misbehave in the dump that follows:
 //   extrarows       the first table declares one row and sends rows without end
@@ -97,6 +100,10 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         std::raise(SIGSEGV);
     }
+    if (std::strcmp(mode, "silent") == 0)
+        return 0;
+    if (std::strcmp(mode, "silentcrash") == 0)
+        std::raise(SIGSEGV);
     if (std::strcmp(mode, "nodriver") == 0) {
         g_out.begin(FrameType::Failure);
         g_out.byte(std::uint8_t(FailureReason::NoDriver));

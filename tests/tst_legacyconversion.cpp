@@ -644,7 +644,10 @@ void TestLegacyConversion::readersGiveWayOnlyWhenTheyCannotRead_data()
     QTest::newRow("the first reads") << u"real,missing"_s << -1;
     QTest::newRow("the first cannot start") << u"missing,real"_s << -1;
     QTest::newRow("the first finds no driver") << u"nodriver,real"_s << -1;
+    QTest::newRow("the first ends at once, saying nothing") << u"silent,real"_s << -1;
+    QTest::newRow("a crash, even before a word, has the last word") << u"silentcrash,real"_s << int(Kind::Crashed);
     QTest::newRow("none starts") << u"missing,missing"_s << int(Kind::ReaderMissing);
+    QTest::newRow("none runs") << u"missing,silent"_s << int(Kind::ReaderMissing);
     QTest::newRow("no driver, then none starts") << u"nodriver,missing"_s << int(Kind::DriverMissing);
     QTest::newRow("none starts, then no driver") << u"missing,nodriver"_s << int(Kind::DriverMissing);
     QTest::newRow("a failing reader has the last word") << u"garbage,real"_s << int(Kind::BadStream);

@@ -101,6 +101,26 @@ private:
     LegacyRow m_row;
 };
 
+namespace {
+
+// A reader that ends before sending a single frame, yet did not die of a fault
+// of its own, never ran: our readers answer every request, if only with a
+// failure. Windows' loader ends a program it cannot load (a DLL missing, an
+// image of the wrong kind) with its own status, and a 64-bit-only Wine ends a
+// 32-bit program with 0.
+bool couldNotRun(const QProcess& reader)
+{
+    constexpr quint32 kDllNotFound = 0xC0000135;        // STATUS_DLL_NOT_FOUND
+    constexpr quint32 kInvalidImageFormat = 0xC000007B; // STATUS_INVALID_IMAGE_FORMAT
+    constexpr quint32 kEntryPointNotFound = 0xC0000139; // STATUS_ENTRYPOINT_NOT_FOUND
+    const auto status = quint32(reader.exitCode());
+    if (reader.exitStatus() == QProcess::NormalExit && status == 0)
+        return true;
+    return status == kDllNotFound || status == kInvalidImageFormat || status == kEntryPointNotFound;
+}
+
+} // namespace
+
 AccessChildReader::AccessChildReader(QStringList readerPrograms, int silenceTimeoutMs)
     : m_programs(std::move(readerPrograms))
     , m_silenceTimeoutMs(silenceTimeoutMs)
@@ -186,6 +206,7 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, 
     LegacyRowSink* sink = frames.sink();
     QElapsedTimer silence;
     silence.start();
+    bool heard = false;
     while (decoder.state() == access::FrameReader::State::Reading && !readFailed) {
         if (reader.bytesAvailable() == 0 && !reader.waitForReadyRead(kPollMs)) {
             if (reader.state() == QProcess::NotRunning && reader.bytesAvailable() == 0)
@@ -197,6 +218,7 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, 
             continue;
         }
         silence.restart();
+        heard = true;
         feed(reader.readAll());
     }
     using State = access::FrameReader::State;
@@ -227,6 +249,10 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, 
     }
     // The reader ended without saying it was done.
     reader.waitForFinished();
+    if (!heard && couldNotRun(reader))
+        return LegacyReadFailure{Kind::ReaderMissing,
+                                 u"%1 ended at once with status 0x%2, sending nothing: it cannot run here"_s.arg(
+                                     program, QString::number(quint32(reader.exitCode()), 16))};
     if (reader.exitStatus() == QProcess::CrashExit)
         return LegacyReadFailure{Kind::Crashed, u"the reader ended abnormally (%1)"_s.arg(reader.errorString())};
     if (reader.exitCode() == access::kExitPipeFailed)
