@@ -34,27 +34,26 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis zip unzip xdotool x11-utils sqlite3 locales
 )
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
+as_root=()
+[ "$(id -u)" = 0 ] || as_root=(sudo)
+# install_missing PACKAGE...: installs, from Debian's archive, those not installed yet.
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -gt 0 ] || return 0
     log "installing ${missing[*]}"
-    sudo_cmd=()
-    [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
     export DEBIAN_FRONTEND=noninteractive
-    "${sudo_cmd[@]}" apt-get update -qq
-    "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
-fi
+    "${as_root[@]}" apt-get update -qq
+    "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+}
+install_missing "${packages[@]}"
 
 # Wine takes the Windows language and the charset of file names from the Unix
 # locale: the tries under Wine run on an Italian and on an English system.
 for locale in it_IT en_US; do
-    if ! locale -a 2>/dev/null | grep -qx "$locale.utf8"; then
-        sudo_cmd=()
-        [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
-        "${sudo_cmd[@]}" localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
-    fi
+    locale -a 2>/dev/null | grep -qx "$locale.utf8" || "${as_root[@]}" localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
 done
 
 # --- Qt and SQLite ---------------------------------------------------------------------
@@ -84,15 +83,7 @@ nice -n 19 cmake --build "$BUILD" --parallel "$JOBS" >&2
 # Linux reader reads from each (NAME.list, NAME.dump) to compare with.
 "$HERE/build-reader32.sh" "$BUILD" >/dev/null
 if [ "$run_tests" = 1 ]; then
-    missing_odbc=()
-    for p in odbc-mdbtools unixodbc mdbtools libmdb3 mdbtools-dev; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing_odbc+=("$p")
-    done
-    if [ ${#missing_odbc[@]} -gt 0 ]; then
-        sudo_cmd=()
-        [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
-        "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing_odbc[@]}" >&2
-    fi
+    install_missing odbc-mdbtools unixodbc mdbtools libmdb3 mdbtools-dev
     host="${HOST_BUILD_DIR:-$REPO/build}"
     [ -f "$host/CMakeCache.txt" ] || nice -n 19 cmake -S "$REPO" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2
     nice -n 19 cmake --build "$host" --parallel "$JOBS" --target makeaccess ondiva-accessreader demo_catalogue >&2

@@ -117,11 +117,12 @@ program=$!
 question="$(waitfor 90)" || fail "no question about converting the Access catalogue"
 shot conversion-question
 press "$question" Return # Sì
+converted() { [ "$(head -c 15 "$access/qx.mdb" | tr -d '\0')" = "SQLite format 3" ]; }
 for _ in $(seq 240); do
-    [ -f "$access/qx-originale-access.mdb" ] && [ "$(head -c 15 "$access/qx.mdb" | tr -d '\0')" = "SQLite format 3" ] && break
+    [ -f "$access/qx-originale-access.mdb" ] && converted && break
     sleep 0.5
 done
-[ "$(head -c 15 "$access/qx.mdb" | tr -d '\0')" = "SQLite format 3" ] || fail "the catalogue was not converted"
+converted || fail "the catalogue was not converted"
 cmp -s "$data/jet4.mdb" "$access/qx-originale-access.mdb" || fail "the Access original was not kept as it was"
 sleep 2 # the progress dialog, of the same title, closes before the notice shows
 notice="$(waitfor 30)" || fail "no notice after the conversion"

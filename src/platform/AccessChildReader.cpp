@@ -55,6 +55,22 @@ LegacyReadFailure reported(FailureReason reason, const QString& message, const Q
     return {Kind::Unreadable, message};
 }
 
+// A reader that ends before sending a single frame, yet did not die of a fault
+// of its own, never ran: our readers answer every request, if only with a
+// failure. Windows' loader ends a program it cannot load (a DLL missing, an
+// image of the wrong kind) with its own status, and a 64-bit-only Wine ends a
+// 32-bit program with 0.
+bool couldNotRun(const QProcess& reader)
+{
+    constexpr quint32 kDllNotFound = 0xC0000135;        // STATUS_DLL_NOT_FOUND
+    constexpr quint32 kInvalidImageFormat = 0xC000007B; // STATUS_INVALID_IMAGE_FORMAT
+    constexpr quint32 kEntryPointNotFound = 0xC0000139; // STATUS_ENTRYPOINT_NOT_FOUND
+    const auto status = quint32(reader.exitCode());
+    if (reader.exitStatus() == QProcess::NormalExit && status == 0)
+        return true;
+    return status == kDllNotFound || status == kInvalidImageFormat || status == kEntryPointNotFound;
+}
+
 } // namespace
 
 // What the reader's frames come to: the list of tables, or rows handed to a sink.
@@ -100,26 +116,6 @@ private:
     LegacyRowSink* m_sink;
     LegacyRow m_row;
 };
-
-namespace {
-
-// A reader that ends before sending a single frame, yet did not die of a fault
-// of its own, never ran: our readers answer every request, if only with a
-// failure. Windows' loader ends a program it cannot load (a DLL missing, an
-// image of the wrong kind) with its own status, and a 64-bit-only Wine ends a
-// 32-bit program with 0.
-bool couldNotRun(const QProcess& reader)
-{
-    constexpr quint32 kDllNotFound = 0xC0000135;        // STATUS_DLL_NOT_FOUND
-    constexpr quint32 kInvalidImageFormat = 0xC000007B; // STATUS_INVALID_IMAGE_FORMAT
-    constexpr quint32 kEntryPointNotFound = 0xC0000139; // STATUS_ENTRYPOINT_NOT_FOUND
-    const auto status = quint32(reader.exitCode());
-    if (reader.exitStatus() == QProcess::NormalExit && status == 0)
-        return true;
-    return status == kDllNotFound || status == kInvalidImageFormat || status == kEntryPointNotFound;
-}
-
-} // namespace
 
 AccessChildReader::AccessChildReader(QStringList readerPrograms, int silenceTimeoutMs)
     : m_programs(std::move(readerPrograms))
