@@ -77,6 +77,8 @@ private slots:
     void geometry();
     void listTitlesAndHeaders_data();
     void listTitlesAndHeaders();
+    void fontsAreTheSystemsOwn_data();
+    void fontsAreTheSystemsOwn();
     void groovesRowLeavesThirdColumnEmpty();
     void failingSearchShowsNotice();
     void menuAndExit();
@@ -380,6 +382,30 @@ void TestMainWindow::listTitlesAndHeaders()
     for (int section = 0; section < results->model().columnCount(); ++section)
         shown << results->model().headerData(section, Qt::Horizontal).toString();
     QCOMPARE(shown, headers);
+}
+
+void TestMainWindow::fontsAreTheSystemsOwn_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("weight");
+    QTest::newRow("InputText") << u"InputText"_s << int(QFont::Bold);
+    QTest::newRow("Text3") << u"Text3"_s << int(QFont::Bold);
+    QTest::newRow("List2") << u"List2"_s << int(QFont::Normal);
+    QTest::newRow("Label1") << u"Label1"_s << int(QFont::Normal);
+}
+
+// The face asked for is one the system has, never a name it silently replaces:
+// MS Sans Serif where there is one (Windows, Wine), DejaVu Sans elsewhere.
+void TestMainWindow::fontsAreTheSystemsOwn()
+{
+    QFETCH(QString, name);
+    QFETCH(int, weight);
+    const QFont font = control<QWidget>(name)->font();
+    QVERIFY2(QStringList({u"Microsoft Sans Serif"_s, u"MS Sans Serif"_s, u"DejaVu Sans"_s}).contains(font.family()),
+             qPrintable(font.family()));
+    QCOMPARE(QFontInfo(font).family(), font.family());
+    QCOMPARE(font.pointSizeF(), 8.25);
+    QCOMPARE(int(font.weight()), weight);
 }
 
 void TestMainWindow::groovesRowLeavesThirdColumnEmpty()

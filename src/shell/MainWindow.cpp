@@ -12,6 +12,7 @@
 #include "platform/QtTextBox.h"
 #include "update/UpdateImport.h"
 
+#include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
@@ -139,7 +140,21 @@ constexpr QRect kRuleSpan = twips(120, 0, 10140 - 120, 0);
 constexpr int kRuleThickness = 3;
 const QColor kRuleColour(64, 64, 64);
 
-// The layout was drawn for a narrower face than DejaVu Sans. A caption that
+// The layout was drawn for MS Sans Serif. Where the system has it (Windows'
+// TrueType drawing of it first, which scales with the screen), the window uses
+// it; elsewhere DejaVu Sans, so the face is always one the system really has
+// rather than whatever it substitutes for a name it lacks.
+QString designFace()
+{
+    const QStringList families = QFontDatabase::families();
+    for (const QString& face : {u"Microsoft Sans Serif"_s, u"MS Sans Serif"_s}) {
+        if (families.contains(face, Qt::CaseInsensitive))
+            return face;
+    }
+    return u"DejaVu Sans"_s;
+}
+
+// DejaVu Sans is wider than the face the layout was drawn for. A caption that
 // would not fit its room is drawn a little condensed instead of being cut off.
 QFont fittedFont(QFont font, const QString& text, int room)
 {
@@ -220,7 +235,7 @@ void MainWindow::buildClientArea()
     // empty space or cuts the panes off, nothing moves.
     auto* client = new QWidget(this);
     client->setObjectName(u"client"_s);
-    QFont face(u"DejaVu Sans"_s);
+    QFont face(designFace());
     face.setPointSizeF(8.25);
     face.setWeight(QFont::Normal);
     client->setFont(face);
