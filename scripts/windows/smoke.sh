@@ -77,6 +77,34 @@ press() {
     timeout 5 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || timeout 5 xdotool windowfocus "$1" >/dev/null 2>&1 || true
     xdotool key "${@:2}"
 }
+# Under a loaded machine a key can reach a window before it takes input, and is
+# lost: each step waits for its window, checks that the answer took, and presses
+# a lost key again before it calls the program wrong.
+# visible NAME: the ids of the windows shown whose title matches NAME
+visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | sort || true; }
+shown() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+# opened NAME BEFORE SECONDS: the id of a window titled NAME that shows and was not among BEFORE
+opened() {
+    local new
+    for _ in $(seq $(($3 * 2))); do
+        new="$(comm -13 <(echo "$2") <(visible "$1") | tail -n 1)"
+        [ -n "$new" ] && shown "$new" && { echo "$new"; return 0; }
+        [ -z "$program" ] || kill -0 "$program" 2>/dev/null || return 1
+        sleep 0.5
+    done
+    return 1
+}
+# answer WINDOW KEY...: presses the keys in that window until it closes
+answer() {
+    local id="$1" try
+    shift
+    for try in 1 2 3 4; do
+        press "$id" "$@"
+        for _ in $(seq 10); do shown "$id" || return 0; sleep 0.5; done
+        step "the window is still open after $* (try $try): pressing again"
+    done
+    return 1
+}
 
 step "starting the program on the demo catalogue"
 italian wine "$documents/Catalogo/Ondiva/ondiva.exe" >/dev/null 2>&1 &
@@ -91,20 +119,38 @@ catalogue="$documents/Catalogo/Ondiva/qx.mdb"
 updates() { sqlite3 "file:$catalogue?mode=ro" 'SELECT count(*) FROM AGGIORNAMENTI' 2>/dev/null || echo unreadable; }
 before="$(updates)"
 cp "$HERE/../../examples/aggiornamento-n61.txt" "$documents/"
-press "$window" alt+f u
-sleep 3 # the file dialog: its name box has the focus, and holds the filter
+files_title='^(Apri|Open)$'
+update_title='^Ondiva Magazine Database Update$'
+before_menu="$(visible "$files_title")"
+dialog=
+for try in 1 2 3; do
+    press "$window" alt+f u
+    dialog="$(opened "$files_title" "$before_menu" 10)" && break
+    step "no file dialog after File > Update database (try $try)"
+    press "$window" Escape Escape
+done
+[ -n "$dialog" ] || fail "File > Update database opened no file dialog"
+sleep 1 # its name box has the focus, and holds the filter
 shot update-dialog
-xdotool key End shift+Home
-xdotool type --delay 20 "$profile_win\\Documenti\\Niccolò\\aggiornamento-n61.txt"
-xdotool key Return
-sleep 3
+before_dialog="$(visible "$update_title")"
+for try in 1 2 3; do
+    press "$dialog" End shift+Home
+    xdotool type --delay 20 "$profile_win\\Documenti\\Niccolò\\aggiornamento-n61.txt"
+    xdotool key Return
+    for _ in $(seq 10); do shown "$dialog" || break; sleep 0.5; done
+    shown "$dialog" || break
+    step "the file dialog is still open (try $try): typing the name again"
+done
+shown "$dialog" && fail "the file dialog did not take the update file's name"
+question="$(opened "$update_title" "$before_dialog" 30)" || fail "no question before the update"
 shot update-question
-xdotool key s # Sì: No is the default button
+answer "$question" s || fail "the update question did not take Sì" # No is the default button
 for _ in $(seq 60); do [ "$(updates)" != "$before" ] && break; sleep 0.5; done
 after="$(updates)"
 [ "$after" = "$((before + 1))" ] || fail "the update was not imported (updates recorded: $before, then $after)"
+notice="$(opened "$update_title" "$before_dialog" 30)" || fail "no notice after the update"
 shot update-notice
-xdotool key Return
+answer "$notice" Return || fail "the notice after the update did not close"
 kill "$program" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 program=
@@ -116,7 +162,7 @@ italian wine "$access/ondiva.exe" >/dev/null 2>&1 &
 program=$!
 question="$(waitfor 90)" || fail "no question about converting the Access catalogue"
 shot conversion-question
-press "$question" Return # Sì
+answer "$question" Return || fail "the conversion question did not take Sì" # Sì
 converted() { [ "$(head -c 15 "$access/qx.mdb" | tr -d '\0')" = "SQLite format 3" ]; }
 for _ in $(seq 240); do
     [ -f "$access/qx-originale-access.mdb" ] && converted && break
@@ -127,8 +173,8 @@ cmp -s "$data/jet4.mdb" "$access/qx-originale-access.mdb" || fail "the Access or
 sleep 2 # the progress dialog, of the same title, closes before the notice shows
 notice="$(waitfor 30)" || fail "no notice after the conversion"
 shot conversion-notice
-press "$notice" Return
-sleep 2
+answer "$notice" Return || fail "the notice after the conversion did not close"
+waitfor 30 >/dev/null || fail "no window after the conversion"
 kill -0 "$program" 2>/dev/null || fail "the program ended after the conversion"
 shot conversion-window
 step "passed"
