@@ -32,7 +32,7 @@ packages=(
     cmake ninja-build dpkg-dev tcl perl
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-    wine wine64 fonts-wine xvfb xauth imagemagick fonts-dejavu-core nsis zip unzip xdotool x11-utils sqlite3 locales
+    wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis zip unzip xdotool x11-utils sqlite3 locales
 )
 as_root=()
 [ "$(id -u)" = 0 ] || as_root=(sudo)

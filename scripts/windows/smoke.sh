@@ -35,7 +35,8 @@ fail() {
 step() { echo "smoke: $*" >&2; }
 
 display=":${ONDIVA_SMOKE_DISPLAY:-41}"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# Room for the window at 144 dots per inch too (1.5 times 683 by 553, and the menu).
+Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY="$display"
 program=
@@ -80,15 +81,25 @@ press() {
 # Under a loaded machine a key can reach a window before it takes input, and is
 # lost: each step waits for its window, checks that the answer took, and presses
 # a lost key again before it calls the program wrong.
-# visible NAME: the ids of the windows shown whose title matches NAME
-visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | sort || true; }
+# visible NAME: the ids of the windows shown whose title matches NAME; with
+# no NAME, of every window shown (Wine's file dialog has no title)
+visible() {
+    if [ -n "${1:-}" ]; then
+        xdotool search --onlyvisible --name "$1" 2>/dev/null | sort || true
+    else
+        xdotool search --onlyvisible --classname . 2>/dev/null | sort || true
+    fi
+}
+width() { xwininfo -id "$1" 2>/dev/null | sed -n 's/^ *Width: //p'; }
 shown() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
-# opened NAME BEFORE SECONDS: the id of a window titled NAME that shows and was not among BEFORE
+# opened NAME BEFORE SECONDS [WIDTH]: the id of a window titled NAME (any, if
+# NAME is empty), at least WIDTH pixels wide, that shows and was not among BEFORE
 opened() {
     local new
     for _ in $(seq $(($3 * 2))); do
-        new="$(comm -13 <(echo "$2") <(visible "$1") | tail -n 1)"
-        [ -n "$new" ] && shown "$new" && { echo "$new"; return 0; }
+        for new in $(comm -13 <(echo "$2") <(visible "$1")); do
+            shown "$new" && [ "$(width "$new")" -ge "${4:-0}" ] 2>/dev/null && { echo "$new"; return 0; }
+        done
         [ -z "$program" ] || kill -0 "$program" 2>/dev/null || return 1
         sleep 0.5
     done
@@ -119,13 +130,13 @@ catalogue="$documents/Catalogo/Ondiva/qx.mdb"
 updates() { sqlite3 "file:$catalogue?mode=ro" 'SELECT count(*) FROM AGGIORNAMENTI' 2>/dev/null || echo unreadable; }
 before="$(updates)"
 cp "$HERE/../../examples/aggiornamento-n61.txt" "$documents/"
-files_title='^(Apri|Open)$'
 update_title='^Ondiva Magazine Database Update$'
-before_menu="$(visible "$files_title")"
+before_menu="$(visible)"
 dialog=
 for try in 1 2 3; do
     press "$window" alt+f u
-    dialog="$(opened "$files_title" "$before_menu" 10)" && break
+    # At least 400 pixels wide: not the menu, which shows first.
+    dialog="$(opened "" "$before_menu" 10 400)" && break
     step "no file dialog after File > Update database (try $try)"
     press "$window" Escape Escape
 done
@@ -154,6 +165,27 @@ answer "$notice" Return || fail "the notice after the update did not close"
 kill "$program" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 program=
+
+step "the window at 144 dots per inch"
+# Wine takes the screen's resolution from LogPixels; Qt scales the window by 1.5.
+dpi() {
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+        /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    wineserver -w
+}
+dpi 144
+italian wine "$documents/Catalogo/Ondiva/ondiva.exe" >/dev/null 2>&1 &
+program=$!
+window="$(waitfor 90)" || fail "the window did not show at 144 dots per inch"
+width="$(xwininfo -id "$window" | sed -n 's/^ *Width: //p')"
+[ "$width" -ge 1000 ] || fail "at 144 dots per inch the window is $width pixels wide, not scaled"
+press "$window" c a f f egrave Return
+shot window-144dpi
+kill "$program" 2>/dev/null || true
+wineserver -k 2>/dev/null || true
+program=
+dpi 96
 
 step "starting the program on an Access catalogue"
 access="$documents/Conversione/Ondiva"
