@@ -18,6 +18,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -143,6 +144,11 @@ public:
     bool advance(qint64 done) override { return stopAt < 0 || done < stopAt; }
 };
 
+// A reading nobody stops.
+struct Unstopped : LegacyReadWatch {
+    bool waiting() override { return true; }
+};
+
 // Starts the program's conversion as the user meets it: the question, answered, then the outcome.
 QList<fakes::ShownMessage> offer(const QString& catalogue, LegacyCatalogueReader& reader, Progress& progress,
                                  int answer = MessageBox::AnswerYes)
@@ -223,6 +229,7 @@ private slots:
     void badFilesChangeNothing();
     void readersGiveWayOnlyWhenTheyCannotRead_data();
     void readersGiveWayOnlyWhenTheyCannotRead();
+    void cancelChangesNothing_data();
     void cancelChangesNothing();
     void declinedCatalogueIsReported();
     void leftoversOfAKillAreTidied();
@@ -283,7 +290,8 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
 
     std::vector<LegacyTable> tables;
     AccessChildReader reader = realReader();
-    QVERIFY(!reader.listTables(path, tables));
+    Unstopped unstopped;
+    QVERIFY(!reader.listTables(path, tables, unstopped));
     const auto found = std::find_if(tables.begin(), tables.end(), [&](const auto& t) { return t.name == table; });
     QVERIFY(found != tables.end());
 
@@ -675,7 +683,8 @@ void TestLegacyConversion::readersGiveWayOnlyWhenTheyCannotRead()
     AccessChildReader reader(programs, 5000);
 
     std::vector<LegacyTable> tables;
-    std::optional<LegacyReadFailure> listed = reader.listTables(catalogue, tables);
+    Unstopped unstopped;
+    std::optional<LegacyReadFailure> listed = reader.listTables(catalogue, tables, unstopped);
     QCOMPARE(listed ? int(listed->kind) : -1, failure);
     if (listed)
         return;
@@ -695,8 +704,21 @@ void TestLegacyConversion::readersGiveWayOnlyWhenTheyCannotRead()
     QVERIFY(declared > 0);
 }
 
+void TestLegacyConversion::cancelChangesNothing_data()
+{
+    QTest::addColumn<QString>("reader"); // "real", or the fake's mode
+    QTest::addColumn<int>("stopAt");     // rows after which the user presses Annulla
+    QTest::newRow("while the rows are copied") << u"real"_s << 5000;
+    // The reader's silence alone would end these only after its 20 seconds.
+    QTest::newRow("while the tables are listed") << u"hang"_s << 0;
+    QTest::newRow("while the reader ends") << u"lingers"_s << 0;
+}
+
+// Annulla stops the conversion at once, whatever it waits for, and leaves nothing behind.
 void TestLegacyConversion::cancelChangesNothing()
 {
+    QFETCH(QString, reader);
+    QFETCH(int, stopAt);
     QTemporaryDir dir;
     const QString catalogue = dir.filePath(u"qx.mdb"_s);
     std::vector<SourceTable> tables = smallCatalogue();
@@ -704,10 +726,18 @@ void TestLegacyConversion::cancelChangesNothing()
         tables[0].rows.push_back({"Titolo " + std::to_string(i), "Autore", "1"});
     QCOMPARE(writeAccess(catalogue, JetVersion::Jet3, tables), std::string());
     const QByteArray before = contents(catalogue);
-    AccessChildReader reader = realReader();
+    if (reader != u"real"_s)
+        qputenv("ONDIVA_FAKE_MODE", reader.toLatin1());
+    const auto unsetMode = qScopeGuard([] { qunsetenv("ONDIVA_FAKE_MODE"); });
+    AccessChildReader childReader(
+        reader == u"real"_s ? QStringLiteral(ONDIVA_ACCESS_READER) : QStringLiteral(ONDIVA_FAKE_READER), 20000);
     Progress progress;
-    progress.stopAt = 5000;
-    const QList<fakes::ShownMessage> shown = offer(catalogue, reader, progress);
+    progress.stopAt = stopAt;
+    QElapsedTimer timer;
+    timer.start();
+    const QList<fakes::ShownMessage> shown = offer(catalogue, childReader, progress);
+    // At once: far within the reader's 20 seconds, even on a busy machine.
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(u"stopped after %1 ms"_s.arg(timer.elapsed())));
     QVERIFY2(shown.last().text.startsWith(u"Conversione annullata."_s), qPrintable(shown.last().text));
     QCOMPARE(contents(catalogue), before);
     QCOMPARE(filesIn(dir.path()), QStringList(u"qx.mdb"_s));

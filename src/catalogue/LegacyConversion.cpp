@@ -202,10 +202,18 @@ ConversionOutcome LegacyConversion::run()
 
 ConversionOutcome LegacyConversion::write(const QString& temporary)
 {
+    // Listing may take long (on Windows it counts every table's rows): the user can stop it too.
+    struct Listing : LegacyReadWatch {
+        explicit Listing(ConversionProgress& progress)
+            : progress(progress)
+        {}
+        bool waiting() override { return progress.advance(0); }
+        ConversionProgress& progress;
+    } listing(m_progress);
     std::vector<LegacyTable> tables;
-    if (std::optional<LegacyReadFailure> failure = m_reader.listTables(m_path, tables))
+    if (std::optional<LegacyReadFailure> failure = m_reader.listTables(m_path, tables, listing))
         return ConversionOutcome::readFailed(*failure);
-    if (!m_progress.advance(0)) // cancelled while the tables were listed
+    if (!m_progress.advance(0)) // cancelled as the listing ended
         return ConversionOutcome::failed(Kind::Cancelled);
     ConversionOutcome outcome;
     auto planned = planFor(tables, outcome.otherTables);
