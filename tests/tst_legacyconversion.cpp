@@ -185,6 +185,11 @@ public:
     }
     FileStatus rename(const QString& source, const QString& target) override
     {
+        // A file system that replaces a file by removing it first, and then fails to rename.
+        if (step == u"delete-then-rename"_s && --at == 0) {
+            PosixCatalogueFiles::remove(target);
+            return failure;
+        }
         return fails(u"rename"_s, [&] { return PosixCatalogueFiles::rename(source, target); });
     }
     FileStatus syncFolder(const QString& path) override
@@ -876,7 +881,7 @@ void TestLegacyConversion::everySwapStepMayFail_data()
     QTest::addColumn<QString>("step");
     QTest::addColumn<int>("at");
     QTest::addColumn<bool>("afterwards");
-    QTest::addColumn<QString>("outcome"); // unchanged, in use, converted, unconfirmed, elsewhere
+    QTest::addColumn<QString>("outcome"); // unchanged, in use, converted, unconfirmed, elsewhere, only kept
     QTest::newRow("new file not created") << u"createBeside"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("new file not synced") << u"sync"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("original not kept") << u"keepAs"_s << 1 << false << u"unchanged"_s;
@@ -884,6 +889,7 @@ void TestLegacyConversion::everySwapStepMayFail_data()
     QTest::newRow("not renamed") << u"rename"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("not renamed: another program has it open") << u"rename"_s << 1 << false << u"in use"_s;
     QTest::newRow("renamed, yet reported failed") << u"rename"_s << 1 << true << u"unconfirmed"_s;
+    QTest::newRow("catalogue removed, then not renamed") << u"delete-then-rename"_s << 1 << false << u"only kept"_s;
     QTest::newRow("renamed but not synced") << u"syncFolder"_s << 2 << false << u"unconfirmed"_s;
     QTest::newRow("another window converts") << u"real lock"_s << 1 << false << u"elsewhere"_s;
     QTest::newRow("another window, as the files say") << u"lock held"_s << 1 << false << u"elsewhere"_s;
@@ -937,6 +943,16 @@ void TestLegacyConversion::everySwapStepMayFail()
         return;
     }
     QCOMPARE(messages.shown.size(), 2);
+    if (outcome == u"only kept"_s) {
+        // The original lost its own name: its second one stays, and the notice says where it is.
+        QVERIFY2(notice.contains(u"non ha più il nome «qx.mdb»: è conservato, senza modifiche, con il nome "
+                                 u"«qx-originale-access.mdb»"_s) &&
+                     !notice.contains(kUnchanged),
+                 qPrintable(notice));
+        QCOMPARE(filesIn(dir.path()), QStringList(u"qx-originale-access.mdb"_s));
+        QCOMPARE(contents(kept), original);
+        return;
+    }
     if (outcome == u"unchanged"_s || outcome == u"in use"_s) {
         QVERIFY2(notice.endsWith(kUnchanged), qPrintable(notice));
         QCOMPARE(notice.contains(u"in uso da parte di un altro programma"_s), outcome == u"in use"_s);
