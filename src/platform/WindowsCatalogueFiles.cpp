@@ -372,25 +372,53 @@ private:
     Handle m_handle;
 };
 
+// Whether a file is still there but on its way out: deleted while another
+// program had it open, it keeps its name, and refuses every opening, until
+// that program closes it.
+bool deletePending(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 } // namespace
 
 LockAttempt WindowsCatalogueFiles::lockForConversion(const QString& target)
 {
+    // Another window holds the lock for as long as it converts or asks whether
+    // to; a virus scanner or the search indexer that opens the new lock file
+    // holds it for a moment only. So a lock file that cannot be opened is tried
+    // again for two seconds, as a rename is, and only one held all that time is
+    // another window's.
+    constexpr int kTries = 20;
+    constexpr DWORD kPauseMs = 100;
+    const QString lockPath = target + u".lock"_s;
+    const std::wstring path = wide(lockPath);
     LockAttempt attempt;
-    HANDLE handle = CreateFileW(wide(target + u".lock"_s).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        attempt.kind = LockAttempt::Kind::Acquired;
-        attempt.lock = std::make_unique<HandleLock>(handle);
-        return attempt;
+    for (int tries = 1;; ++tries) {
+        HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            attempt.kind = LockAttempt::Kind::Acquired;
+            attempt.lock = std::make_unique<HandleLock>(handle);
+            return attempt;
+        }
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        // The lock file of a window that has let go, while another program still has it open.
+        const bool leaving = error == ERROR_ACCESS_DENIED && deletePending(path);
+        if (!held && !leaving) {
+            attempt.status = fromError(error);
+            return attempt;
+        }
+        if (tries == kTries) {
+            if (held)
+                attempt.kind = LockAttempt::Kind::HeldElsewhere;
+            else
+                attempt.status = heldOpenStatus(lockPath);
+            return attempt;
+        }
+        Sleep(kPauseMs);
     }
-    const DWORD error = GetLastError();
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-        attempt.kind = LockAttempt::Kind::HeldElsewhere;
-        return attempt;
-    }
-    attempt.status = fromError(error);
-    return attempt;
 }
 
 std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<WindowsCatalogueFiles>(); }
