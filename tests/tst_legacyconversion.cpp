@@ -433,7 +433,8 @@ void TestLegacyConversion::convertsEverythingExactly()
     QVERIFY(!progress.open);
 
     // The catalogue is ours now, every value as it was; the original is kept byte for byte.
-    QVERIFY(Connection::open(catalogue, Connection::Access::Write).ok());
+    PosixCatalogueFiles files;
+    QVERIFY(Connection::openForWriting(catalogue, files).ok());
     QCOMPARE(dump(catalogue, "ARTICOLI"), expected(articles));
     QCOMPARE(dump(catalogue, "GROOVES"), QStringList(u"Swing dell’ultimo tram|61|120"_s));
     QCOMPARE(dump(catalogue, "SOFTWARE_MAC"), QStringList());
@@ -966,7 +967,7 @@ void TestLegacyConversion::everySwapStepMayFail()
     QCOMPARE(icon, int(outcome == u"unconfirmed"_s ? MessageBox::IconExclamation : MessageBox::IconInformation));
     QCOMPARE(filesIn(dir.path()), QStringList({u"qx-originale-access.mdb"_s, u"qx.mdb"_s}));
     QCOMPARE(contents(kept), original);
-    QVERIFY(Connection::open(catalogue, Connection::Access::Write).ok());
+    QVERIFY(Connection::openForWriting(catalogue, files).ok());
 }
 
 QTEST_GUILESS_MAIN(TestLegacyConversion)

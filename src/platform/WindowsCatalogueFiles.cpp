@@ -9,7 +9,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,59 @@ bool withoutHardLinks(DWORD error)
     }
 }
 
+// Whether this process may add a file to folder, as the system answers without
+// a file being made: the folder's access rights checked against the process's
+// own token (so a program not run as administrator is refused Program Files,
+// whoever installed it there), and the volume's read-only flag (a CD, a locked
+// memory stick). Nothing where the system cannot say: on a network share the
+// share's own permissions, which the folder's rights do not show, may refuse.
+std::optional<bool> mayAddFile(const QString& folder)
+{
+    const std::wstring path = wide(folder);
+    std::vector<wchar_t> root(path.size() + MAX_PATH);
+    if (!GetVolumePathNameW(path.c_str(), root.data(), DWORD(root.size())))
+        return std::nullopt;
+    if (GetDriveTypeW(root.data()) == DRIVE_REMOTE)
+        return std::nullopt;
+    DWORD volumeFlags = 0;
+    if (GetVolumeInformationW(root.data(), nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0) &&
+        (volumeFlags & FILE_READ_ONLY_VOLUME))
+        return false;
+
+    constexpr SECURITY_INFORMATION kWanted =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    GetFileSecurityW(path.c_str(), kWanted, nullptr, 0, &size);
+    if (size == 0)
+        return std::nullopt;
+    std::vector<std::max_align_t> descriptor(size / sizeof(std::max_align_t) + 1);
+    if (!GetFileSecurityW(path.c_str(), kWanted, descriptor.data(), size, &size))
+        return std::nullopt;
+
+    // AccessCheck wants an impersonation token: a copy of the process's own.
+    HANDLE processToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &processToken))
+        return std::nullopt;
+    HANDLE token = nullptr;
+    const BOOL duplicated = DuplicateToken(processToken, SecurityImpersonation, &token);
+    CloseHandle(processToken);
+    if (!duplicated)
+        return std::nullopt;
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+    DWORD wanted = FILE_ADD_FILE;
+    MapGenericMask(&wanted, &mapping);
+    PRIVILEGE_SET privileges{};
+    DWORD privilegesSize = sizeof privileges;
+    DWORD granted = 0;
+    BOOL allowed = FALSE;
+    const BOOL checked =
+        AccessCheck(descriptor.data(), token, wanted, &mapping, &privileges, &privilegesSize, &granted, &allowed);
+    CloseHandle(token);
+    if (!checked)
+        return std::nullopt;
+    return allowed != FALSE;
+}
+
 } // namespace
 
 FileStatus WindowsCatalogueFiles::createBeside(const QString& target, const QString& tag, QString& path)
@@ -338,11 +393,14 @@ bool WindowsCatalogueFiles::folderWritable(const QString& target)
 {
     // Windows ignores the read-only attribute on folders, and Explorer sets it on
     // the ones it customises (Documenti among them), so only the actual right to
-    // write counts: a file made there, hidden, and deleted as it is closed.
+    // write counts.
     const QString folder = QFileInfo(target).absolutePath();
     const DWORD attributes = GetFileAttributesW(wide(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
+    if (const std::optional<bool> answer = mayAddFile(folder))
+        return *answer;
+    // Where the system cannot say, a file made there, hidden, and deleted as it is closed.
     for (int attempt = 0; attempt < 10; ++attempt) {
         const QString probe =
             folder + u"/.ondiva-write-test-"_s + QString::number(QRandomGenerator::global()->generate(), 36);

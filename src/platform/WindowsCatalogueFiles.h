@@ -9,7 +9,7 @@ namespace ondiva {
 // original's bytes, MoveFileExW swaps a file in and writes the change through,
 // FlushFileBuffers makes the bytes last. A file another program holds open (a
 // virus scanner, the search indexer) is waited for two seconds before it is
-// reported in use.
+// reported in use; whether a folder may be written is asked of its access rights.
 class WindowsCatalogueFiles : public CatalogueFiles {
 public:
     FileStatus createBeside(const QString& target, const QString& tag, QString& path) override;
