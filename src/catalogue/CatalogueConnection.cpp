@@ -3,6 +3,7 @@
 #include "LegacyFormat.h"
 #include "Like.h"
 #include "Statements.h"
+#include "platform/CatalogueFiles.h"
 #include "platform/MarkedWritable.h"
 
 #include <QDir>

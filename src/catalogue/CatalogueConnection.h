@@ -6,7 +6,6 @@
 // away is rolled back, so a failure leaves the catalogue as it was.
 
 #include "CatalogueError.h"
-#include "platform/CatalogueFiles.h"
 #include "platform/FieldValue.h"
 #include "platform/Sqlite.h"
 
@@ -15,6 +14,10 @@
 
 #include <initializer_list>
 #include <span>
+
+namespace ondiva {
+class CatalogueFiles;
+}
 
 namespace ondiva::catalogue {
 
