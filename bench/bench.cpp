@@ -19,6 +19,7 @@
 #include "platform/QtInputFile.h"
 #include "platform/QtMessageBox.h"
 #include "platform/ResultList.h"
+#include "platform/SystemCatalogueFiles.h"
 #include "platform/TextBox.h"
 #include "search/PaneSearch.h"
 #include "shell/MainWindow.h"
@@ -167,7 +168,8 @@ void pressEnter(QWidget* box)
 void benchUserPath(Report& report, const QString& catalogue, std::size_t rows, int repeats)
 {
     Messages messages;
-    shell::MainWindow window(catalogue, messages);
+    const auto files = systemCatalogueFiles();
+    shell::MainWindow window(catalogue, *files, messages);
     window.show();
     auto* box = window.findChild<QLineEdit*>(u"InputText"_s);
     auto* count = window.findChild<QLabel*>(u"Label4"_s);
@@ -190,7 +192,8 @@ void benchUserPath(Report& report, const QString& catalogue, std::size_t rows, i
 void benchListMemory(Report& report, const QString& catalogue, std::size_t rows)
 {
     Messages messages;
-    std::unique_ptr<shell::MainWindow> window = std::make_unique<shell::MainWindow>(catalogue, messages);
+    const auto files = systemCatalogueFiles();
+    std::unique_ptr<shell::MainWindow> window = std::make_unique<shell::MainWindow>(catalogue, *files, messages);
     auto* list = window->findChild<shell::ResultListWidget*>(u"List1"_s);
     // The rows' own size: what the search hands to the list.
     CountingList counting;
@@ -362,12 +365,13 @@ void benchImport(Report& report, const QString& dataDir, std::size_t records, in
     dialog.path = update;
     YesToAll messages;
     QtInputFile input;
+    const auto files = systemCatalogueFiles();
     std::vector<double> ours, shell;
     for (int i = 0; i <= repeats; ++i) { // the first run of each only warms up
         fresh();
         QElapsedTimer timer;
         timer.start();
-        update::UpdateImport(work, dialog, messages, input).run();
+        update::UpdateImport(work, *files, dialog, messages, input).run();
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         if (!messages.last.contains(u"successo"_s))
             qFatal("import failed: %s", qPrintable(messages.last));
@@ -401,7 +405,8 @@ int startupChild(const QString& catalogue)
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
     QtMessageBox messages;
-    shell::MainWindow window(catalogue, messages);
+    const auto files = systemCatalogueFiles();
+    shell::MainWindow window(catalogue, *files, messages);
     messages.setParentWidget(&window);
     window.show();
     while (!window.windowHandle() || !window.windowHandle()->isExposed())

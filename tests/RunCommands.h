@@ -2,6 +2,7 @@
 
 // The program's commands run as a user runs them, with the dialogs answered.
 
+#include "fakes/FakeCatalogueFiles.h"
 #include "fakes/FakeControls.h"
 #include "platform/QtInputFile.h"
 #include "update/UpdateImport.h"
@@ -20,7 +21,8 @@ inline QString importAnsweringYes(const QString& catalogue, const QString& file)
     fakes::FakeMessageBox messages;
     messages.answers = {MessageBox::AnswerYes};
     QtInputFile input;
-    update::UpdateImport(catalogue, dialog, messages, input).run();
+    fakes::FakeCatalogueFiles files;
+    update::UpdateImport(catalogue, files, dialog, messages, input).run();
     return messages.shown.isEmpty() ? QString() : messages.shown.last().text;
 }
 

@@ -13,6 +13,7 @@
 //   toolong-midrow  half a row of the first table, dropped, then a ValueTooLong failure
 //   pipe            the first table begins, then the exit status of a failed pipe
 //   outoforder      a row before any table
+//   lingers         lists the tables, then, its stream complete, never ends
 
 #include "accessframes/AccessFrames.h"
 
@@ -123,6 +124,8 @@ int main(int argc, char** argv)
             g_out.end();
         }
         done();
+        while (std::strcmp(mode, "lingers") == 0)
+            ::pause();
         return kExitDone;
     }
     if (std::strcmp(mode, "outoforder") == 0) {

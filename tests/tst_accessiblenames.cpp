@@ -4,6 +4,7 @@
 
 #include "RunCommands.h"
 #include "TestCatalogue.h"
+#include "fakes/FakeCatalogueFiles.h"
 #include "fakes/FakeControls.h"
 #include "shell/MainWindow.h"
 
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<TestCatalogue> m_catalogue;
     fakes::FakeMessageBox m_messages;
     fakes::FakeFileDialog m_fileDialog;
+    fakes::FakeCatalogueFiles m_files;
     std::unique_ptr<MainWindow> m_window;
 };
 
@@ -63,7 +65,7 @@ void TestAccessibleNames::init()
     m_catalogue->insert("ARTICOLI", {u"ARTICOLO"_s, u"AUTORE"_s, u"ONDIVA"_s},
                         {{v("Il riverbero"), v("Marco Rossi"), v("1")}, {v("Rossini"), v("Anna Verdi"), v("12")}});
     m_catalogue->insert("GROOVES", {u"GROOVE"_s, u"ONDIVA"_s}, {{v("Bossa groove"), v("5")}});
-    m_window = std::make_unique<MainWindow>(m_catalogue->path(), m_messages, &m_fileDialog);
+    m_window = std::make_unique<MainWindow>(m_catalogue->path(), m_files, m_messages, &m_fileDialog);
 }
 
 void TestAccessibleNames::cleanup()

@@ -4,6 +4,7 @@
 #include "TestCatalogue.h"
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/Statements.h"
+#include "platform/SystemCatalogueFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,22 @@ using ondiva::testing::TestCatalogue;
 using Kind = CatalogueError::Kind;
 
 Q_DECLARE_METATYPE(ondiva::CatalogueError::Kind)
+
+namespace {
+
+// The catalogue opened as an update opens it, with the system's own file operations.
+Result<Connection> openForWriting(const QString& path)
+{
+    return Connection::openForWriting(path, *systemCatalogueFiles());
+}
+
+// As a search opens it, or as an update does.
+Result<Connection> openAs(const QString& path, bool writing)
+{
+    return writing ? openForWriting(path) : Connection::open(path, Connection::Access::Read);
+}
+
+} // namespace
 
 class TestCatalogueConnection : public QObject {
     Q_OBJECT
@@ -81,8 +98,8 @@ void TestCatalogueConnection::unusableFiles()
         return file.readAll();
     }();
 
-    for (auto access : {Connection::Access::Read, Connection::Access::Write}) {
-        Result<Connection> connection = Connection::open(catalogue.path(), access);
+    for (bool writing : {false, true}) {
+        Result<Connection> connection = openAs(catalogue.path(), writing);
         if (reason.isEmpty()) {
             QVERIFY(connection.ok());
             continue;
@@ -102,8 +119,8 @@ void TestCatalogueConnection::neverCreatesAFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("qx.mdb"));
-    for (auto access : {Connection::Access::Read, Connection::Access::Write}) {
-        Result<Connection> connection = Connection::open(path, access);
+    for (bool writing : {false, true}) {
+        Result<Connection> connection = openAs(path, writing);
         QVERIFY(!connection.ok());
         QCOMPARE(connection.error().kind, Kind::Missing);
         QCOMPARE(connection.error().message, QStringLiteral("Impossibile aprire il catalogo «%1»: il file non esiste.")
@@ -118,7 +135,7 @@ void TestCatalogueConnection::readOnlyFile()
     catalogue.insert("ARTICOLI", {QStringLiteral("ARTICOLO")}, {{QStringLiteral("Uno")}});
     QFile::setPermissions(catalogue.path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
 
-    Result<Connection> writer = Connection::open(catalogue.path(), Connection::Access::Write);
+    Result<Connection> writer = openForWriting(catalogue.path());
     QVERIFY(!writer.ok());
     QCOMPARE(writer.error().kind, Kind::ReadOnly);
     QVERIFY(writer.error().message.contains(QStringLiteral("sola lettura")));
@@ -152,7 +169,7 @@ void TestCatalogueConnection::lockedByAnotherProgram()
     // Once the other program is done, the same command succeeds.
     other.exec("rollback");
     other.close();
-    QVERIFY(Connection::open(catalogue.path(), Connection::Access::Write).ok());
+    QVERIFY(openForWriting(catalogue.path()).ok());
 }
 
 void TestCatalogueConnection::valuesTravelByteExact_data()
@@ -172,7 +189,7 @@ void TestCatalogueConnection::valuesTravelByteExact()
     TestCatalogue catalogue;
     const QByteArray utf8 = value.toUtf8();
     {
-        Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Write);
+        Result<Connection> connection = openForWriting(catalogue.path());
         QVERIFY(connection.ok());
         for (Table table : kAllTables) {
             Result<Command> insert = connection->prepare(insertStatement(table));
@@ -221,7 +238,7 @@ void TestCatalogueConnection::rollbackOnDestruction()
 {
     TestCatalogue catalogue;
     {
-        Result<Connection> connection = Connection::open(catalogue.path(), Connection::Access::Write);
+        Result<Connection> connection = openForWriting(catalogue.path());
         QVERIFY(connection.ok());
         QVERIFY(connection->begin().ok());
         QVERIFY(connection->execute(recordAppliedStatement(), {QUtf8StringView("n.99")}).ok());

@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <thread>
+
 using namespace ondiva;
 using namespace Qt::Literals::StringLiterals;
 
@@ -49,6 +52,7 @@ private slots:
     void renameOntoFileHeldOpen();
     void syncReportsMissingFiles();
     void lockKeepsSecondTakerOut();
+    void lockIsNotKeptByAGlanceAtItsFile();
     void folderWritable();
 
 private:
@@ -196,6 +200,23 @@ void TestCatalogueFiles::lockKeepsSecondTakerOut()
     QCOMPARE(m_files->lockForConversion(target).kind, LockAttempt::Kind::HeldElsewhere);
     first.lock.reset();
     QCOMPARE(m_files->lockForConversion(target).kind, LockAttempt::Kind::Acquired);
+}
+
+// A virus scanner or the search indexer opens a new file for a moment: a lone
+// window still takes the lock, rather than say that another one converts.
+void TestCatalogueFiles::lockIsNotKeptByAGlanceAtItsFile()
+{
+    const QString target = folder(u"Niccolò"_s) + u"/qx.mdb"_s;
+    QFile glance(target + u".lock"_s); // opened, as Qt opens files, without letting it be deleted
+    QVERIFY(glance.open(QIODevice::ReadWrite));
+    std::thread scanner([&glance] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        glance.close();
+    });
+    LockAttempt attempt = m_files->lockForConversion(target);
+    scanner.join();
+    QCOMPARE(attempt.kind, LockAttempt::Kind::Acquired);
+    QCOMPARE(m_files->lockForConversion(target).kind, LockAttempt::Kind::HeldElsewhere);
 }
 
 void TestCatalogueFiles::folderWritable()

@@ -43,7 +43,8 @@ struct Snapshot {
 // update's recovery), checks its integrity and counts its rows.
 Snapshot inspect(const QString& path)
 {
-    Result<catalogue::Connection> connection = catalogue::Connection::open(path, catalogue::Connection::Access::Write);
+    PosixCatalogueFiles files;
+    Result<catalogue::Connection> connection = catalogue::Connection::openForWriting(path, files);
     if (!connection)
         qFatal("cannot open the catalogue after a kill: %s", qPrintable(connection.error().message));
     Result<catalogue::Cursor> check = connection->execute("pragma integrity_check");

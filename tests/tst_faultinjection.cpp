@@ -3,14 +3,17 @@
 // fails, the Access file's bytes keep a name at every moment, and every notice
 // tells what is on disk.
 
+#include "CatalogueGenerator.h"
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/LegacyConversion.h"
 #include "platform/PosixCatalogueFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +91,7 @@ private slots:
 private:
     // What the program said and what is on disk agree, and the original kept a name.
     void checkTruth(const QString& notice, const QString& expected);
+    void failingPipeReads(const QString& inject, const QString& expected);
 
     QTemporaryDir m_dir;
     QString m_catalogue;
@@ -188,6 +192,8 @@ void TestFaultInjection::failingSystemCalls_data()
     for (int when = 1; when <= 8; ++when)
         QTest::addRow("open %d of the folder's files fails", when)
             << u"openat:error=EACCES:when=%1"_s.arg(when) << u"any"_s;
+    // The program's own reads of the reader's output, every one from half-way through the dump.
+    QTest::newRow("reader's output unreadable half-way") << u"pipe read:error=EIO"_s << u"la comunicazione"_s;
 }
 
 void TestFaultInjection::failingSystemCalls()
@@ -211,6 +217,10 @@ void TestFaultInjection::failingSystemCalls()
         checkTruth(notice, expected);
         return;
     }
+    if (inject.startsWith(u"pipe "_s)) {
+        failingPipeReads(inject.mid(5), expected);
+        return;
+    }
     QStringList strace{u"-e"_s, u"inject="_s + inject};
     if (inject.startsWith(u"openat"_s)) // only the opens of the catalogue's folder, not of libraries
         strace = QStringList{u"-e"_s, u"trace=openat"_s, u"-P"_s, m_catalogue, u"-P"_s, m_catalogue + u".lock"_s,
@@ -218,6 +228,69 @@ void TestFaultInjection::failingSystemCalls()
     std::unique_ptr<QProcess> run(startConversion(m_catalogue, strace));
     const QString notice = noticeOf(*run);
     qInfo("%s", qPrintable(notice.left(160)));
+    checkTruth(notice, expected);
+}
+
+// The program's reads of the reader's output fail, every one from half-way
+// through the dump: a run without faults first numbers the program's reads
+// (strace, following no other thread or process, says which are of a pipe),
+// then the same run fails every read from the middle one of the dump's pipe on.
+// The conversion ends at once with the pipe's notice, and leaves nothing.
+void TestFaultInjection::failingPipeReads(const QString& inject, const QString& expected)
+{
+    // A catalogue whose dump is many times what a pipe holds, so that the reader
+    // still has rows to write when the reads start failing.
+    const QString bigger = m_dir.filePath(u"bigger.sqlite"_s);
+    QFile schema(QStringLiteral(ONDIVA_SCHEMA_FILE));
+    QVERIFY(schema.open(QIODevice::ReadOnly));
+    QVERIFY(bench::CatalogueGenerator::writeCatalogue(bigger.toStdString(), schema.readAll().toStdString(), 3000));
+    QProcess make;
+    make.start(QStringLiteral(ONDIVA_MAKEACCESS), {u"jet4"_s, bigger, m_dir.filePath(u"bigger.mdb"_s)});
+    QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
+    const auto demo = qScopeGuard([this, original = m_original, rows = m_rows] {
+        m_original = original;
+        m_rows = rows;
+    });
+    m_original = contents(m_dir.filePath(u"bigger.mdb"_s));
+    m_rows = rowsOf(bigger);
+    init();
+
+    const auto run = [this](const QStringList& strace) {
+        QProcess child;
+        child.start(u"strace"_s, QStringList{u"-qq"_s, u"-e"_s, u"trace=read"_s, u"-s"_s, u"0"_s} + strace +
+                                     QStringList{QStringLiteral(ONDIVA_CONVERT_CHILD),
+                                                 QStringLiteral(ONDIVA_ACCESS_READER), m_catalogue});
+        return noticeOf(child);
+    };
+    const QString log = m_dir.filePath(u"reads.log"_s);
+    QVERIFY(run({u"-y"_s, u"-o"_s, log}).startsWith(kConverted));
+    QStringList reads = QString::fromUtf8(contents(log)).split(u'\n');
+    reads.removeIf([](const QString& line) { return !line.startsWith(u"read("_s); });
+    const QRegularExpression ofPipe(u"^read\\(\\d+<(pipe:\\[\\d+\\])>.* = [1-9]"_s);
+    QString dumpPipe;
+    QList<qsizetype> dumpReads;
+    for (qsizetype i = 0; i < reads.size(); ++i) {
+        const QRegularExpressionMatch pipe = ofPipe.match(reads[i]);
+        if (!pipe.hasMatch())
+            continue;
+        if (pipe.captured(1) != dumpPipe)
+            dumpReads.clear(); // the last pipe read is the dump's
+        dumpPipe = pipe.captured(1);
+        dumpReads << i + 1;
+    }
+    QVERIFY2(dumpReads.size() >= 4, qPrintable(u"%1 reads of the dump"_s.arg(dumpReads.size())));
+    const qsizetype from = dumpReads[dumpReads.size() / 2];
+
+    init();
+    QElapsedTimer timer;
+    timer.start();
+    const QString notice = run({u"-o"_s, log, u"-e"_s, u"inject=%1:when=%2+"_s.arg(inject).arg(from)});
+    const auto failed = QString::fromUtf8(contents(log)).count(u"(INJECTED)"_s);
+    qInfo("%s after %lld ms and %lld failed reads (from read %lld of %lld, the dump's %lld reads of a pipe)",
+          qPrintable(notice.left(100)), timer.elapsed(), qint64(failed), qint64(from), qint64(reads.size()),
+          qint64(dumpReads.size()));
+    QVERIFY2(failed < 10000, "the program kept reading a pipe that fails");
+    QCOMPARE(filesIn(QFileInfo(m_catalogue).path()), QStringList(u"qx.mdb"_s));
     checkTruth(notice, expected);
 }
 

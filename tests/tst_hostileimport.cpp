@@ -3,6 +3,7 @@
 // catalogue is left exactly as it was.
 
 #include "TestCatalogue.h"
+#include "fakes/FakeCatalogueFiles.h"
 #include "fakes/FakeControls.h"
 #include "platform/QtInputFile.h"
 #include "update/UpdateImport.h"
@@ -49,7 +50,8 @@ struct Import {
         dialog.chosen = file;
         messages.answers = {MessageBox::AnswerYes};
         QtInputFile input;
-        update::UpdateImport(catalogue, dialog, messages, input).run();
+        fakes::FakeCatalogueFiles files;
+        update::UpdateImport(catalogue, files, dialog, messages, input).run();
         notice = messages.shown.isEmpty() ? QString() : messages.shown.last().text;
     }
 };

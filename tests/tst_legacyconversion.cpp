@@ -18,6 +18,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -143,6 +144,11 @@ public:
     bool advance(qint64 done) override { return stopAt < 0 || done < stopAt; }
 };
 
+// A reading nobody stops.
+struct Unstopped : LegacyReadWatch {
+    bool waiting() override { return true; }
+};
+
 // Starts the program's conversion as the user meets it: the question, answered, then the outcome.
 QList<fakes::ShownMessage> offer(const QString& catalogue, LegacyCatalogueReader& reader, Progress& progress,
                                  int answer = MessageBox::AnswerYes)
@@ -179,6 +185,11 @@ public:
     }
     FileStatus rename(const QString& source, const QString& target) override
     {
+        // A file system that replaces a file by removing it first, and then fails to rename.
+        if (step == u"delete-then-rename"_s && --at == 0) {
+            PosixCatalogueFiles::remove(target);
+            return failure;
+        }
         return fails(u"rename"_s, [&] { return PosixCatalogueFiles::rename(source, target); });
     }
     FileStatus syncFolder(const QString& path) override
@@ -223,6 +234,7 @@ private slots:
     void badFilesChangeNothing();
     void readersGiveWayOnlyWhenTheyCannotRead_data();
     void readersGiveWayOnlyWhenTheyCannotRead();
+    void cancelChangesNothing_data();
     void cancelChangesNothing();
     void declinedCatalogueIsReported();
     void leftoversOfAKillAreTidied();
@@ -283,7 +295,8 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
 
     std::vector<LegacyTable> tables;
     AccessChildReader reader = realReader();
-    QVERIFY(!reader.listTables(path, tables));
+    Unstopped unstopped;
+    QVERIFY(!reader.listTables(path, tables, unstopped));
     const auto found = std::find_if(tables.begin(), tables.end(), [&](const auto& t) { return t.name == table; });
     QVERIFY(found != tables.end());
 
@@ -420,7 +433,8 @@ void TestLegacyConversion::convertsEverythingExactly()
     QVERIFY(!progress.open);
 
     // The catalogue is ours now, every value as it was; the original is kept byte for byte.
-    QVERIFY(Connection::open(catalogue, Connection::Access::Write).ok());
+    PosixCatalogueFiles files;
+    QVERIFY(Connection::openForWriting(catalogue, files).ok());
     QCOMPARE(dump(catalogue, "ARTICOLI"), expected(articles));
     QCOMPARE(dump(catalogue, "GROOVES"), QStringList(u"Swing dell’ultimo tram|61|120"_s));
     QCOMPARE(dump(catalogue, "SOFTWARE_MAC"), QStringList());
@@ -675,7 +689,8 @@ void TestLegacyConversion::readersGiveWayOnlyWhenTheyCannotRead()
     AccessChildReader reader(programs, 5000);
 
     std::vector<LegacyTable> tables;
-    std::optional<LegacyReadFailure> listed = reader.listTables(catalogue, tables);
+    Unstopped unstopped;
+    std::optional<LegacyReadFailure> listed = reader.listTables(catalogue, tables, unstopped);
     QCOMPARE(listed ? int(listed->kind) : -1, failure);
     if (listed)
         return;
@@ -695,8 +710,21 @@ void TestLegacyConversion::readersGiveWayOnlyWhenTheyCannotRead()
     QVERIFY(declared > 0);
 }
 
+void TestLegacyConversion::cancelChangesNothing_data()
+{
+    QTest::addColumn<QString>("reader"); // "real", or the fake's mode
+    QTest::addColumn<int>("stopAt");     // rows after which the user presses Annulla
+    QTest::newRow("while the rows are copied") << u"real"_s << 5000;
+    // The reader's silence alone would end these only after its 20 seconds.
+    QTest::newRow("while the tables are listed") << u"hang"_s << 0;
+    QTest::newRow("while the reader ends") << u"lingers"_s << 0;
+}
+
+// Annulla stops the conversion at once, whatever it waits for, and leaves nothing behind.
 void TestLegacyConversion::cancelChangesNothing()
 {
+    QFETCH(QString, reader);
+    QFETCH(int, stopAt);
     QTemporaryDir dir;
     const QString catalogue = dir.filePath(u"qx.mdb"_s);
     std::vector<SourceTable> tables = smallCatalogue();
@@ -704,10 +732,18 @@ void TestLegacyConversion::cancelChangesNothing()
         tables[0].rows.push_back({"Titolo " + std::to_string(i), "Autore", "1"});
     QCOMPARE(writeAccess(catalogue, JetVersion::Jet3, tables), std::string());
     const QByteArray before = contents(catalogue);
-    AccessChildReader reader = realReader();
+    if (reader != u"real"_s)
+        qputenv("ONDIVA_FAKE_MODE", reader.toLatin1());
+    const auto unsetMode = qScopeGuard([] { qunsetenv("ONDIVA_FAKE_MODE"); });
+    AccessChildReader childReader(
+        reader == u"real"_s ? QStringLiteral(ONDIVA_ACCESS_READER) : QStringLiteral(ONDIVA_FAKE_READER), 20000);
     Progress progress;
-    progress.stopAt = 5000;
-    const QList<fakes::ShownMessage> shown = offer(catalogue, reader, progress);
+    progress.stopAt = stopAt;
+    QElapsedTimer timer;
+    timer.start();
+    const QList<fakes::ShownMessage> shown = offer(catalogue, childReader, progress);
+    // At once: far within the reader's 20 seconds, even on a busy machine.
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(u"stopped after %1 ms"_s.arg(timer.elapsed())));
     QVERIFY2(shown.last().text.startsWith(u"Conversione annullata."_s), qPrintable(shown.last().text));
     QCOMPARE(contents(catalogue), before);
     QCOMPARE(filesIn(dir.path()), QStringList(u"qx.mdb"_s));
@@ -846,7 +882,7 @@ void TestLegacyConversion::everySwapStepMayFail_data()
     QTest::addColumn<QString>("step");
     QTest::addColumn<int>("at");
     QTest::addColumn<bool>("afterwards");
-    QTest::addColumn<QString>("outcome"); // unchanged, in use, converted, unconfirmed, elsewhere
+    QTest::addColumn<QString>("outcome"); // unchanged, in use, converted, unconfirmed, elsewhere, only kept
     QTest::newRow("new file not created") << u"createBeside"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("new file not synced") << u"sync"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("original not kept") << u"keepAs"_s << 1 << false << u"unchanged"_s;
@@ -854,6 +890,7 @@ void TestLegacyConversion::everySwapStepMayFail_data()
     QTest::newRow("not renamed") << u"rename"_s << 1 << false << u"unchanged"_s;
     QTest::newRow("not renamed: another program has it open") << u"rename"_s << 1 << false << u"in use"_s;
     QTest::newRow("renamed, yet reported failed") << u"rename"_s << 1 << true << u"unconfirmed"_s;
+    QTest::newRow("catalogue removed, then not renamed") << u"delete-then-rename"_s << 1 << false << u"only kept"_s;
     QTest::newRow("renamed but not synced") << u"syncFolder"_s << 2 << false << u"unconfirmed"_s;
     QTest::newRow("another window converts") << u"real lock"_s << 1 << false << u"elsewhere"_s;
     QTest::newRow("another window, as the files say") << u"lock held"_s << 1 << false << u"elsewhere"_s;
@@ -907,6 +944,16 @@ void TestLegacyConversion::everySwapStepMayFail()
         return;
     }
     QCOMPARE(messages.shown.size(), 2);
+    if (outcome == u"only kept"_s) {
+        // The original lost its own name: its second one stays, and the notice says where it is.
+        QVERIFY2(notice.contains(u"non ha più il nome «qx.mdb»: è conservato, senza modifiche, con il nome "
+                                 u"«qx-originale-access.mdb»"_s) &&
+                     !notice.contains(kUnchanged),
+                 qPrintable(notice));
+        QCOMPARE(filesIn(dir.path()), QStringList(u"qx-originale-access.mdb"_s));
+        QCOMPARE(contents(kept), original);
+        return;
+    }
     if (outcome == u"unchanged"_s || outcome == u"in use"_s) {
         QVERIFY2(notice.endsWith(kUnchanged), qPrintable(notice));
         QCOMPARE(notice.contains(u"in uso da parte di un altro programma"_s), outcome == u"in use"_s);
@@ -920,7 +967,7 @@ void TestLegacyConversion::everySwapStepMayFail()
     QCOMPARE(icon, int(outcome == u"unconfirmed"_s ? MessageBox::IconExclamation : MessageBox::IconInformation));
     QCOMPARE(filesIn(dir.path()), QStringList({u"qx-originale-access.mdb"_s, u"qx.mdb"_s}));
     QCOMPARE(contents(kept), original);
-    QVERIFY(Connection::open(catalogue, Connection::Access::Write).ok());
+    QVERIFY(Connection::openForWriting(catalogue, files).ok());
 }
 
 QTEST_GUILESS_MAIN(TestLegacyConversion)

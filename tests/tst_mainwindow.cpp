@@ -3,6 +3,7 @@
 
 #include "RunCommands.h"
 #include "TestCatalogue.h"
+#include "fakes/FakeCatalogueFiles.h"
 #include "fakes/FakeControls.h"
 #include "shell/MainWindow.h"
 #include "shell/ResultListWidget.h"
@@ -96,6 +97,7 @@ private:
     std::unique_ptr<TestCatalogue> m_catalogue;
     fakes::FakeMessageBox m_messages;
     fakes::FakeFileDialog m_fileDialog;
+    fakes::FakeCatalogueFiles m_files;
     std::unique_ptr<MainWindow> m_window;
 };
 
@@ -104,7 +106,7 @@ void TestMainWindow::init()
     m_catalogue = std::make_unique<TestCatalogue>();
     fillCatalogue(*m_catalogue);
     m_messages.shown.clear();
-    m_window = std::make_unique<MainWindow>(m_catalogue->path(), m_messages, &m_fileDialog);
+    m_window = std::make_unique<MainWindow>(m_catalogue->path(), m_files, m_messages, &m_fileDialog);
 }
 
 void TestMainWindow::cleanup()

@@ -30,6 +30,8 @@ private slots:
     void messageBox_data();
     void messageBox();
     void progressKeepsTheWindowAlive();
+    void closingTheProgressStopsTheWorkFirst_data();
+    void closingTheProgressStopsTheWorkFirst();
 };
 
 void TestQtPlatform::cleanup() { QVERIFY(!QApplication::activeModalWidget()); }
@@ -143,6 +145,75 @@ void TestQtPlatform::progressKeepsTheWindowAlive()
         return label.startsWith(u"Conversione del catalogo nel nuovo formato: "_s) && label.endsWith(u" su 100."_s);
     });
     QVERIFY2(counts > 1 && seen.last() == u"Annullamento della conversione…"_s, qPrintable(seen.join(u'\n')));
+}
+
+void TestQtPlatform::closingTheProgressStopsTheWorkFirst_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Annulla") << u"Annulla"_s;
+    QTest::newRow("Esc") << u"Esc"_s;
+    QTest::newRow("title bar's button, Alt+F4") << u"close"_s;
+}
+
+// However the user closes the progress, the work is asked to stop, and the
+// dialog stays on screen, saying so, until the work has really stopped.
+void TestQtPlatform::closingTheProgressStopsTheWorkFirst()
+{
+    QFETCH(QString, how);
+    ondiva::QtConversionProgress progress(u"Ondiva"_s);
+    std::atomic<bool> asked = false; // the work was asked to stop
+    std::atomic<bool> stopping = false;
+    std::atomic<bool> stopped = false;
+    bool closed = false;
+    int shownWhileStopping = 0;
+    QString saidWhileStopping;
+    QString hiddenEarly;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        QProgressDialog* dialog = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == u"conversionProgress"_s)
+                dialog = qobject_cast<QProgressDialog*>(widget);
+        }
+        if (!dialog || stopped)
+            return;
+        if (!dialog->isVisible()) {
+            if (closed)
+                hiddenEarly = dialog->labelText();
+            return;
+        }
+        if (stopping) {
+            ++shownWhileStopping;
+            saidWhileStopping = dialog->labelText();
+        }
+        if (closed)
+            return;
+        closed = true;
+        if (how == u"Annulla"_s)
+            dialog->findChild<QPushButton*>()->click();
+        else if (how == u"Esc"_s)
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        else
+            dialog->close();
+    });
+    watcher.start();
+    progress.runWhileShown([&] {
+        progress.start(100);
+        for (int tick = 0; tick < 1000 && !asked; ++tick) {
+            asked = !progress.advance(1);
+            QThread::msleep(5);
+        }
+        // Ending the reader and removing the new file take a moment.
+        stopping = true;
+        QThread::msleep(300);
+        stopped = true;
+    });
+    QVERIFY(closed);
+    QVERIFY2(hiddenEarly.isEmpty(), qPrintable(u"hidden while the work went on: "_s + hiddenEarly));
+    QVERIFY2(asked, "the work was not asked to stop");
+    QVERIFY2(shownWhileStopping > 3, "the dialog was not seen while the work stopped");
+    QCOMPARE(saidWhileStopping, u"Annullamento della conversione…"_s);
 }
 
 QTEST_MAIN(TestQtPlatform)

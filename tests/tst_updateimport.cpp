@@ -5,6 +5,7 @@
 #include "TestCatalogue.h"
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/Statements.h"
+#include "fakes/FakeCatalogueFiles.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeInputFile.h"
 #include "platform/QtInputFile.h"
@@ -67,6 +68,7 @@ public:
 // One run of the command: a catalogue, the fakes, and the user's answers.
 struct Session {
     testing::TestCatalogue catalogue;
+    fakes::FakeCatalogueFiles files;
     fakes::FakeFileDialog dialog;
     WatchingMessageBox messages;
     fakes::FakeInputFile file;
@@ -82,7 +84,7 @@ struct Session {
     void run(InputFile* input = nullptr)
     {
         messages.answers = {MessageBox::AnswerYes};
-        UpdateImport(catalogue.path(), dialog, messages, input ? *input : file).run();
+        UpdateImport(catalogue.path(), files, dialog, messages, input ? *input : file).run();
     }
 
     // The notice after the question, checking how it was shown.
@@ -183,7 +185,7 @@ void TestUpdateImport::cancelledOrRefused()
     session.file.contents = fullUpdate(u"n.61"_s);
     session.dialog.chosen = chosen;
     session.messages.answers = {answer};
-    UpdateImport(session.catalogue.path(), session.dialog, session.messages, session.file).run();
+    UpdateImport(session.catalogue.path(), session.files, session.dialog, session.messages, session.file).run();
 
     QCOMPARE(session.dialog.filter, u"*.txt"_s);
     QCOMPARE(session.dialog.timesShown, 1);
@@ -318,6 +320,7 @@ void TestUpdateImport::unusableCatalogue_data()
 
     QTest::newRow("missing") << u"missing"_s << u"il file non esiste"_s;
     QTest::newRow("read-only") << u"read-only"_s << u"il file è di sola lettura"_s;
+    QTest::newRow("folder read-only") << u"read-only folder"_s << u"la cartella che lo contiene è di sola lettura"_s;
     QTest::newRow("not a catalogue") << u"text"_s << u"non è un catalogo valido"_s;
     QTest::newRow("locked") << u"locked"_s << u"è in uso da parte di un altro programma"_s;
 }
@@ -335,6 +338,8 @@ void TestUpdateImport::unusableCatalogue()
         QVERIFY(QFile::remove(path));
     } else if (problem == u"read-only"_s) {
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else if (problem == u"read-only folder"_s) {
+        session.files.writableFolder = false;
     } else if (problem == u"text"_s) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));

@@ -3,8 +3,8 @@
 #include "LegacyFormat.h"
 #include "Like.h"
 #include "Statements.h"
+#include "platform/CatalogueFiles.h"
 #include "platform/MarkedWritable.h"
-#include "platform/SystemCatalogueFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -164,8 +164,16 @@ Result<Connection> Connection::create(const QString& path)
 
 Result<Connection> Connection::open(const QString& path, Access access)
 {
-    if (access == Access::Create)
-        return create(path);
+    return access == Access::Create ? create(path) : openExisting(path, nullptr);
+}
+
+Result<Connection> Connection::openForWriting(const QString& path, CatalogueFiles& files)
+{
+    return openExisting(path, &files);
+}
+
+Result<Connection> Connection::openExisting(const QString& path, CatalogueFiles* forWriting)
+{
     const QFileInfo info(path);
     if (!info.exists())
         return CatalogueError{CatalogueError::Kind::Missing,
@@ -173,13 +181,13 @@ Result<Connection> Connection::open(const QString& path, Access access)
     if (!info.isFile())
         return notCatalogue(path, u"non è un file"_s);
     const bool writable = markedWritable(info);
-    if (access == Access::Write) {
+    if (forWriting) {
         if (!writable)
             return errorFor(SQLITE_READONLY, path);
         // The system's own rule: on Windows a folder's read-only attribute only
         // marks it as customised (Explorer sets it on Documenti), so there only
         // the actual right to write counts.
-        if (!systemCatalogueFiles()->folderWritable(path))
+        if (!forWriting->folderWritable(path))
             return CatalogueError{CatalogueError::Kind::ReadOnly,
                                   u"Impossibile modificare il catalogo «%1»: la cartella che lo contiene è di sola "
                                   u"lettura."_s.arg(shown(path))};

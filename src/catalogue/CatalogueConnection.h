@@ -15,6 +15,10 @@
 #include <initializer_list>
 #include <span>
 
+namespace ondiva {
+class CatalogueFiles;
+}
+
 namespace ondiva::catalogue {
 
 // The rows returned by one statement, positioned on the first row.
@@ -66,12 +70,15 @@ public:
     // Create fills a new, empty file that is not yet a catalogue: it has no
     // tables to check, and it keeps no journal, since the file is thrown away
     // unless it is complete (its writer forces it to disk once, at the end).
-    enum class Access { Read, Write, Create };
+    enum class Access { Read, Create };
 
-    // Opens an existing file; never creates one. For Read and Write, checks that
-    // the file is a catalogue with every table and column the program uses; for
-    // Create, that it is empty.
+    // Opens an existing file; never creates one. For Read, checks that the file
+    // is a catalogue with every table and column the program uses; for Create,
+    // that it is empty.
     static Result<Connection> open(const QString& path, Access access);
+    // Opens an existing catalogue to change it: as for Read, once the file may be
+    // written and `files` says that its folder may (SQLite writes its journal there).
+    static Result<Connection> openForWriting(const QString& path, CatalogueFiles& files);
 
     Connection(Connection&&) noexcept = default;
     Connection& operator=(Connection&&) noexcept = default;
@@ -92,6 +99,7 @@ public:
 
 private:
     static Result<Connection> create(const QString& path);
+    static Result<Connection> openExisting(const QString& path, CatalogueFiles* forWriting);
     Connection(sqlite::Database db, QString path)
         : m_db(std::move(db))
         , m_path(std::move(path))

@@ -41,6 +41,8 @@ struct ConversionOutcome {
     // Converted: rows carried per table (in kRequiredTables order), the name
     // the original is kept under and the Access tables left there.
     std::array<qint64, kRequiredTables.size()> rows{};
+    // Converted, or FileFailed with the catalogue's name lost on the way: the
+    // name the original is kept under.
     QString keptAs;
     QStringList otherTables;
     // Converted, but the folder could not be forced to disk after the swap

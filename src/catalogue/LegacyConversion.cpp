@@ -6,6 +6,7 @@
 #include "platform/MarkedWritable.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 
@@ -46,6 +47,22 @@ bool contains(const QStringList& names, QAnyStringView name)
     return std::any_of(names.begin(), names.end(), [&](const QString& candidate) {
         return QAnyStringView::compare(candidate, name, Qt::CaseInsensitive) == 0;
     });
+}
+
+// Whether two files hold the same bytes; false if either cannot be read.
+bool sameBytes(const QString& a, const QString& b)
+{
+    QFile first(a);
+    QFile second(b);
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) || first.size() != second.size())
+        return false;
+    constexpr qint64 kChunk = 1 << 16;
+    while (!first.atEnd()) {
+        const QByteArray chunk = first.read(kChunk);
+        if (chunk.isEmpty() || second.read(kChunk) != chunk)
+            return false;
+    }
+    return second.atEnd();
 }
 
 // One of the five tables: where it is in the Access file and its columns, whose
@@ -202,10 +219,18 @@ ConversionOutcome LegacyConversion::run()
 
 ConversionOutcome LegacyConversion::write(const QString& temporary)
 {
+    // Listing may take long (on Windows it counts every table's rows): the user can stop it too.
+    struct Listing : LegacyReadWatch {
+        explicit Listing(ConversionProgress& progress)
+            : progress(progress)
+        {}
+        bool waiting() override { return progress.advance(0); }
+        ConversionProgress& progress;
+    } listing(m_progress);
     std::vector<LegacyTable> tables;
-    if (std::optional<LegacyReadFailure> failure = m_reader.listTables(m_path, tables))
+    if (std::optional<LegacyReadFailure> failure = m_reader.listTables(m_path, tables, listing))
         return ConversionOutcome::readFailed(*failure);
-    if (!m_progress.advance(0)) // cancelled while the tables were listed
+    if (!m_progress.advance(0)) // cancelled as the listing ended
         return ConversionOutcome::failed(Kind::Cancelled);
     ConversionOutcome outcome;
     auto planned = planFor(tables, outcome.otherTables);
@@ -274,17 +299,11 @@ ConversionOutcome LegacyConversion::swapIn(const QString& temporary, ConversionO
         if (status.kind != FileStatus::Kind::Exists || n >= kMaxKeptNames)
             return ConversionOutcome::fileFailed(status);
     }
-    // Until the rename, the original still has its own name, and the second
-    // one is ours to take back.
-    if (FileStatus synced = m_files.syncFolder(kept); !synced) {
-        m_files.remove(kept);
-        return ConversionOutcome::fileFailed(synced);
-    }
+    if (FileStatus synced = m_files.syncFolder(kept); !synced)
+        return keepOnlyIfNeeded(kept, ConversionOutcome::fileFailed(synced));
     if (FileStatus renamed = m_files.rename(temporary, m_path); !renamed) {
-        if (m_files.exists(temporary)) {
-            m_files.remove(kept);
-            return ConversionOutcome::fileFailed(renamed);
-        }
+        if (m_files.exists(temporary))
+            return keepOnlyIfNeeded(kept, ConversionOutcome::fileFailed(renamed));
         // The rename took effect although it reported an error: the new
         // catalogue has the name, and the original is only under the kept one.
         outcome.unconfirmed = true;
@@ -297,6 +316,20 @@ ConversionOutcome LegacyConversion::swapIn(const QString& temporary, ConversionO
     outcome.kind = Kind::Converted;
     outcome.keptAs = kept;
     return outcome;
+}
+
+ConversionOutcome LegacyConversion::keepOnlyIfNeeded(const QString& kept, ConversionOutcome failed)
+{
+    // A swap that failed leaves the original's second name ours to take back,
+    // but only while the catalogue's name verifiably still holds the original:
+    // the same file, or, where keepAs had to copy, the same bytes. A file system
+    // that replaces a file by removing it first (some network and FUSE ones) may
+    // have lost that name on the way, and the second is then the original's only one.
+    if (m_files.sameFile(m_path, kept) || sameBytes(m_path, kept))
+        m_files.remove(kept);
+    else
+        failed.keptAs = kept;
+    return failed;
 }
 
 } // namespace ondiva::catalogue

@@ -134,12 +134,13 @@ QStringList AccessChildReader::besideProgram()
 #endif
 }
 
-std::optional<LegacyReadFailure> AccessChildReader::listTables(const QString& path, std::vector<LegacyTable>& tables)
+std::optional<LegacyReadFailure> AccessChildReader::listTables(const QString& path, std::vector<LegacyTable>& tables,
+                                                               LegacyReadWatch& watch)
 {
     std::optional<LegacyReadFailure> failed;
     for (m_chosen = 0; m_chosen < m_programs.size(); ++m_chosen) {
         Frames frames(nullptr);
-        std::optional<LegacyReadFailure> failure = run(m_programs[m_chosen], path, nullptr, frames);
+        std::optional<LegacyReadFailure> failure = run(m_programs[m_chosen], path, nullptr, frames, watch);
         if (!failure) {
             tables = std::move(frames.tables);
             return std::nullopt;
@@ -160,11 +161,12 @@ std::optional<LegacyReadFailure> AccessChildReader::readTables(const QString& pa
     if (m_programs.isEmpty())
         return LegacyReadFailure{Kind::ReaderMissing, u"no reader program"_s};
     Frames frames(&sink);
-    return run(m_programs[m_chosen], path, &tables, frames);
+    return run(m_programs[m_chosen], path, &tables, frames, sink);
 }
 
 std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, const QString& path,
-                                                        const QStringList* tables, Frames& frames)
+                                                        const QStringList* tables, Frames& frames,
+                                                        LegacyReadWatch& watch)
 {
     std::vector<std::string> names;
     QStringList arguments{tables ? u"dump"_s : u"list"_s, path};
@@ -181,9 +183,14 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, 
     reader.setStandardInputFile(QProcess::nullDevice());
     // Signals of a process waited on without an event loop arrive right away, in this thread.
     bool readFailed = false;
-    QObject::connect(&reader, &QProcess::errorOccurred, [&readFailed](QProcess::ProcessError error) {
-        if (error == QProcess::ReadError)
-            readFailed = true;
+    QObject::connect(&reader, &QProcess::errorOccurred, [&readFailed, &reader](QProcess::ProcessError error) {
+        if (error != QProcess::ReadError)
+            return;
+        // Qt's waits try a pipe that fails again and again for as long as the
+        // reader lives, and a reader whose output is no longer read never ends
+        // by itself: ending it ends them.
+        readFailed = true;
+        reader.kill();
     });
     reader.start(QIODevice::ReadOnly);
     if (!reader.waitForStarted())
@@ -194,21 +201,33 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, 
         reader.waitForFinished();
         return failure;
     };
+    // Whether the reading is still wanted: asked every kPollMs, whether rows
+    // arrive, nothing does, or the reader is ending.
+    QElapsedTimer sinceAsked;
+    sinceAsked.start();
+    bool wanted = true;
+    const auto stillWanted = [&] {
+        if (wanted && sinceAsked.hasExpired(kPollMs)) {
+            wanted = watch.waiting();
+            sinceAsked.restart();
+        }
+        return wanted;
+    };
 
     access::FrameReader decoder(frames, tables ? access::Request::dump(std::move(names)) : access::Request::listing());
     const auto feed = [&decoder](const QByteArray& bytes) {
         decoder.feed(std::string_view(bytes.constData(), size_t(bytes.size())));
     };
-    LegacyRowSink* sink = frames.sink();
+    using State = access::FrameReader::State;
     QElapsedTimer silence;
     silence.start();
     bool heard = false;
-    while (decoder.state() == access::FrameReader::State::Reading && !readFailed) {
+    while (decoder.state() == State::Reading && !readFailed) {
+        if (!stillWanted())
+            return stop({Kind::Cancelled, {}});
         if (reader.bytesAvailable() == 0 && !reader.waitForReadyRead(kPollMs)) {
             if (reader.state() == QProcess::NotRunning && reader.bytesAvailable() == 0)
                 break;
-            if (sink && !sink->waiting())
-                return stop({Kind::Cancelled, {}});
             if (silence.hasExpired(m_silenceTimeoutMs))
                 return stop({Kind::TimedOut, u"no answer for %1 ms"_s.arg(m_silenceTimeoutMs)});
             continue;
@@ -217,13 +236,20 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, 
         heard = true;
         feed(reader.readAll());
     }
-    using State = access::FrameReader::State;
     if (readFailed && decoder.state() == State::Reading)
         return stop({Kind::PipeFailed, u"the reader's output could not be read"_s});
     if (decoder.state() == State::Done || decoder.state() == State::Failed) {
         // The stream has ended: whatever the reader still sends breaks the protocol.
-        if (reader.state() != QProcess::NotRunning && !reader.waitForFinished(m_silenceTimeoutMs))
-            stop({});
+        silence.restart();
+        while (reader.state() != QProcess::NotRunning) {
+            if (!stillWanted())
+                return stop({Kind::Cancelled, {}});
+            if (silence.hasExpired(m_silenceTimeoutMs)) {
+                stop({});
+                break;
+            }
+            reader.waitForFinished(kPollMs);
+        }
         feed(reader.readAll());
     }
     switch (decoder.state()) {

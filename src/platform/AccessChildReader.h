@@ -6,9 +6,11 @@ namespace ondiva {
 
 // Reads Access files through the reader program (ondiva-accessreader), which
 // runs libmdb in a process of its own: a damaged file that makes libmdb crash
-// or loop forever costs that process, never the program. A reader that sends
-// nothing for silenceTimeoutMs is ended. It waits on the process without an
-// event loop, so it may be called from any thread.
+// or loop forever costs that process, never the program. Every wait on the
+// reader is bounded: a reader that sends nothing for silenceTimeoutMs is ended,
+// and so is one whose output cannot be read, or whose reading the watch no
+// longer wants (asked several times a second). It waits on the process
+// without an event loop, so it may be called from any thread.
 //
 // Given several reader programs, it lists a file with the first that can read
 // it: one that cannot be started, or finds no driver for Access files, gives way
@@ -22,7 +24,8 @@ public:
         : AccessChildReader(QStringList{readerProgram}, silenceTimeoutMs)
     {}
 
-    std::optional<LegacyReadFailure> listTables(const QString& path, std::vector<LegacyTable>& tables) override;
+    std::optional<LegacyReadFailure> listTables(const QString& path, std::vector<LegacyTable>& tables,
+                                                LegacyReadWatch& watch) override;
     std::optional<LegacyReadFailure> readTables(const QString& path, const QStringList& tables,
                                                 LegacyRowSink& sink) override;
 
@@ -33,7 +36,7 @@ private:
     class Frames;
     // Runs the reader on the file: a listing when tables is null, else a dump of those tables.
     std::optional<LegacyReadFailure> run(const QString& program, const QString& path, const QStringList* tables,
-                                         Frames& frames);
+                                         Frames& frames, LegacyReadWatch& watch);
 
     QStringList m_programs;
     qsizetype m_chosen = 0; // the reader that listed the file

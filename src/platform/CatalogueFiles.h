@@ -54,7 +54,8 @@ public:
     virtual bool sameFile(const QString& a, const QString& b) = 0;
     // The files beside target whose names start with target's name and tag.
     virtual QStringList filesBeside(const QString& target, const QString& tag) = 0;
-    // Whether the folder holding target may be written (from its permission
+    // Whether the folder holding target may be written, as the system says it
+    // without a file being made there where it can (on POSIX from the permission
     // bits, so that a folder marked read-only stays so even for the administrator).
     virtual bool folderWritable(const QString& target) = 0;
     // The lock that lets one process at a time convert target, tidy what a

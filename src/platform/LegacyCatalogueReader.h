@@ -52,20 +52,27 @@ struct LegacyReadFailure {
     QString table;  // the table concerned, where one is
 };
 
-class LegacyRowSink {
+// Asked whether the reading is still wanted: several times a second while the
+// reader works, whether or not anything arrives, so that the user can stop it.
+class LegacyReadWatch {
 public:
-    virtual ~LegacyRowSink() = default;
+    virtual ~LegacyReadWatch() = default;
+    // False stops the reading (Cancelled).
+    virtual bool waiting() = 0;
+};
+
+class LegacyRowSink : public LegacyReadWatch {
+public:
     // A row of the table at index `table` of the list asked for; false stops the reading.
     virtual bool row(int table, const LegacyRow& values) = 0;
-    // Called now and then while no rows arrive; false stops the reading.
-    virtual bool waiting() = 0;
 };
 
 // Both calls may be made from a thread other than the event thread.
 class LegacyCatalogueReader {
 public:
     virtual ~LegacyCatalogueReader() = default;
-    virtual std::optional<LegacyReadFailure> listTables(const QString& path, std::vector<LegacyTable>& tables) = 0;
+    virtual std::optional<LegacyReadFailure> listTables(const QString& path, std::vector<LegacyTable>& tables,
+                                                        LegacyReadWatch& watch) = 0;
     // The rows of the named tables, each table in the order the file keeps its rows.
     // No table gives more rows than the file says it holds (ExtraRows).
     virtual std::optional<LegacyReadFailure> readTables(const QString& path, const QStringList& tables,

@@ -1,5 +1,6 @@
 #include "QtConversionProgress.h"
 
+#include <QCloseEvent>
 #include <QEventLoop>
 #include <QLocale>
 #include <QProgressBar>
@@ -13,6 +14,27 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace ondiva {
+namespace {
+
+// However it is closed (its title bar's button, Alt+F4, Esc), the dialog asks
+// the work to stop, as Annulla does, and stays on screen saying so: it goes
+// only once the work has really stopped, never leaving the user without a
+// window while the conversion still runs.
+class ProgressDialog : public QProgressDialog {
+public:
+    using QProgressDialog::QProgressDialog;
+
+    void reject() override { emit canceled(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        emit canceled();
+    }
+};
+
+} // namespace
 
 QtConversionProgress::QtConversionProgress(QString title, QWidget* parent)
     : m_title(std::move(title))
@@ -28,14 +50,16 @@ void QtConversionProgress::runWhileShown(const std::function<void()>& work)
     m_cancelled = false;
     m_refreshPending = false;
 
-    QProgressDialog dialog(m_parent);
+    ProgressDialog dialog(m_parent);
     dialog.setObjectName(u"conversionProgress"_s);
     dialog.setWindowTitle(m_title);
     dialog.setWindowModality(Qt::ApplicationModal);
     // Closing the dialog cancels the work; it must not end the program under it.
     dialog.setAttribute(Qt::WA_QuitOnClose, false);
-    auto* cancel = new QPushButton(u"Annulla"_s, &dialog);
-    dialog.setCancelButton(cancel);
+    // The dialog's own button, renamed: a button of ours in its place would leave
+    // the first one's Esc shortcut behind, and Esc, matching two, would do nothing.
+    dialog.setCancelButtonText(u"Annulla"_s);
+    QPushButton* cancel = dialog.findChild<QPushButton*>();
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
     dialog.setMinimumDuration(0);
@@ -45,8 +69,9 @@ void QtConversionProgress::runWhileShown(const std::function<void()>& work)
     dialog.setBar(bar);
     bar->setRange(0, 0);
     dialog.setLabelText(u"Lettura del catalogo di Microsoft Access…"_s);
-    // The dialog stays up until the work has really stopped.
-    QObject::disconnect(&dialog, &QProgressDialog::canceled, &dialog, &QProgressDialog::cancel);
+    // The dialog stays up until the work has really stopped. QProgressDialog
+    // connects its own cancel() by name, so only a disconnection by name undoes it.
+    QObject::disconnect(&dialog, SIGNAL(canceled()), &dialog, SLOT(cancel()));
     QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [this, &dialog, cancel] {
         m_cancelled = true;
         cancel->setEnabled(false);

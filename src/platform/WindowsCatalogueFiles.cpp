@@ -9,7 +9,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,59 @@ bool withoutHardLinks(DWORD error)
     }
 }
 
+// Whether this process may add a file to folder, as the system answers without
+// a file being made: the folder's access rights checked against the process's
+// own token (so a program not run as administrator is refused Program Files,
+// whoever installed it there), and the volume's read-only flag (a CD, a locked
+// memory stick). Nothing where the system cannot say: on a network share the
+// share's own permissions, which the folder's rights do not show, may refuse.
+std::optional<bool> mayAddFile(const QString& folder)
+{
+    const std::wstring path = wide(folder);
+    std::vector<wchar_t> root(path.size() + MAX_PATH);
+    if (!GetVolumePathNameW(path.c_str(), root.data(), DWORD(root.size())))
+        return std::nullopt;
+    if (GetDriveTypeW(root.data()) == DRIVE_REMOTE)
+        return std::nullopt;
+    DWORD volumeFlags = 0;
+    if (GetVolumeInformationW(root.data(), nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0) &&
+        (volumeFlags & FILE_READ_ONLY_VOLUME))
+        return false;
+
+    constexpr SECURITY_INFORMATION kWanted =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    GetFileSecurityW(path.c_str(), kWanted, nullptr, 0, &size);
+    if (size == 0)
+        return std::nullopt;
+    std::vector<std::max_align_t> descriptor(size / sizeof(std::max_align_t) + 1);
+    if (!GetFileSecurityW(path.c_str(), kWanted, descriptor.data(), size, &size))
+        return std::nullopt;
+
+    // AccessCheck wants an impersonation token: a copy of the process's own.
+    HANDLE processToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &processToken))
+        return std::nullopt;
+    HANDLE token = nullptr;
+    const BOOL duplicated = DuplicateToken(processToken, SecurityImpersonation, &token);
+    CloseHandle(processToken);
+    if (!duplicated)
+        return std::nullopt;
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+    DWORD wanted = FILE_ADD_FILE;
+    MapGenericMask(&wanted, &mapping);
+    PRIVILEGE_SET privileges{};
+    DWORD privilegesSize = sizeof privileges;
+    DWORD granted = 0;
+    BOOL allowed = FALSE;
+    const BOOL checked =
+        AccessCheck(descriptor.data(), token, wanted, &mapping, &privileges, &privilegesSize, &granted, &allowed);
+    CloseHandle(token);
+    if (!checked)
+        return std::nullopt;
+    return allowed != FALSE;
+}
+
 } // namespace
 
 FileStatus WindowsCatalogueFiles::createBeside(const QString& target, const QString& tag, QString& path)
@@ -338,11 +393,14 @@ bool WindowsCatalogueFiles::folderWritable(const QString& target)
 {
     // Windows ignores the read-only attribute on folders, and Explorer sets it on
     // the ones it customises (Documenti among them), so only the actual right to
-    // write counts: a file made there, hidden, and deleted as it is closed.
+    // write counts.
     const QString folder = QFileInfo(target).absolutePath();
     const DWORD attributes = GetFileAttributesW(wide(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
+    if (const std::optional<bool> answer = mayAddFile(folder))
+        return *answer;
+    // Where the system cannot say, a file made there, hidden, and deleted as it is closed.
     for (int attempt = 0; attempt < 10; ++attempt) {
         const QString probe =
             folder + u"/.ondiva-write-test-"_s + QString::number(QRandomGenerator::global()->generate(), 36);
@@ -372,25 +430,53 @@ private:
     Handle m_handle;
 };
 
+// Whether a file is still there but on its way out: deleted while another
+// program had it open, it keeps its name, and refuses every opening, until
+// that program closes it.
+bool deletePending(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 } // namespace
 
 LockAttempt WindowsCatalogueFiles::lockForConversion(const QString& target)
 {
+    // Another window holds the lock for as long as it converts or asks whether
+    // to; a virus scanner or the search indexer that opens the new lock file
+    // holds it for a moment only. So a lock file that cannot be opened is tried
+    // again for two seconds, as a rename is, and only one held all that time is
+    // another window's.
+    constexpr int kTries = 20;
+    constexpr DWORD kPauseMs = 100;
+    const QString lockPath = target + u".lock"_s;
+    const std::wstring path = wide(lockPath);
     LockAttempt attempt;
-    HANDLE handle = CreateFileW(wide(target + u".lock"_s).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        attempt.kind = LockAttempt::Kind::Acquired;
-        attempt.lock = std::make_unique<HandleLock>(handle);
-        return attempt;
+    for (int tries = 1;; ++tries) {
+        HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            attempt.kind = LockAttempt::Kind::Acquired;
+            attempt.lock = std::make_unique<HandleLock>(handle);
+            return attempt;
+        }
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        // The lock file of a window that has let go, while another program still has it open.
+        const bool leaving = error == ERROR_ACCESS_DENIED && deletePending(path);
+        if (!held && !leaving) {
+            attempt.status = fromError(error);
+            return attempt;
+        }
+        if (tries == kTries) {
+            if (held)
+                attempt.kind = LockAttempt::Kind::HeldElsewhere;
+            else
+                attempt.status = heldOpenStatus(lockPath);
+            return attempt;
+        }
+        Sleep(kPauseMs);
     }
-    const DWORD error = GetLastError();
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-        attempt.kind = LockAttempt::Kind::HeldElsewhere;
-        return attempt;
-    }
-    attempt.status = fromError(error);
-    return attempt;
 }
 
 std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<WindowsCatalogueFiles>(); }

@@ -7,8 +7,9 @@ namespace ondiva {
 // CatalogueFiles on Windows, with the system's wide-character calls: a hard link
 // (or, where the file system has none, a copy read back and compared) keeps an
 // original's bytes, MoveFileExW swaps a file in and writes the change through,
-// FlushFileBuffers makes the bytes last. A file another program holds open is an
-// error reported like any other.
+// FlushFileBuffers makes the bytes last. A file another program holds open (a
+// virus scanner, the search indexer) is waited for two seconds before it is
+// reported in use; whether a folder may be written is asked of its access rights.
 class WindowsCatalogueFiles : public CatalogueFiles {
 public:
     FileStatus createBeside(const QString& target, const QString& tag, QString& path) override;

@@ -190,9 +190,11 @@ void fillBackground(QWidget& widget, QPalette::ColorRole role, const QColor& col
 
 } // namespace
 
-MainWindow::MainWindow(QString cataloguePath, MessageBox& messages, FileDialog* fileDialog, QWidget* parent)
+MainWindow::MainWindow(QString cataloguePath, CatalogueFiles& files, MessageBox& messages, FileDialog* fileDialog,
+                       QWidget* parent)
     : QMainWindow(parent)
     , m_cataloguePath(std::move(cataloguePath))
+    , m_files(files)
     , m_messages(messages)
     , m_cd1(new QtFileDialog(this))
     , m_fileDialog(fileDialog ? fileDialog : m_cd1)
@@ -361,7 +363,7 @@ void MainWindow::runSearch(const Pane& pane)
 void MainWindow::runUpdate()
 {
     QtInputFile input;
-    update::UpdateImport(m_cataloguePath, *m_fileDialog, m_messages, input).run();
+    update::UpdateImport(m_cataloguePath, m_files, *m_fileDialog, m_messages, input).run();
 }
 
 // What a screen reader speaks for each control. The captions become the

@@ -10,6 +10,7 @@
 class QLabel;
 
 namespace ondiva {
+class CatalogueFiles;
 class FileDialog;
 class MessageBox;
 class QtFileDialog;
@@ -27,15 +28,15 @@ class SearchBox;
 // that pane. The eleven options form one exclusive set across all panes.
 //
 // The services the commands use come from outside, so that tests can pass
-// fakes: the catalogue path, the message box, and the open-file dialog (the
-// window's own CD1 unless another one is given).
+// fakes: the catalogue path, its file operations, the message box, and the
+// open-file dialog (the window's own CD1 unless another one is given).
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     static constexpr QStringView kTitle = u"Ondiva Magazine Database Search Engine 1.0";
 
-    MainWindow(QString cataloguePath, MessageBox& messages, FileDialog* fileDialog = nullptr,
+    MainWindow(QString cataloguePath, CatalogueFiles& files, MessageBox& messages, FileDialog* fileDialog = nullptr,
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -61,6 +62,7 @@ private:
     void nameControlsForScreenReaders();
 
     QString m_cataloguePath;
+    CatalogueFiles& m_files;
     MessageBox& m_messages;
     QtFileDialog* m_cd1;
     FileDialog* m_fileDialog;

@@ -19,15 +19,15 @@ int main(int argc, char* argv[])
     const QString catalogue = QCoreApplication::applicationDirPath() + u"/qx.mdb"_s;
     const QString title = ondiva::shell::MainWindow::kTitle.toString();
     ondiva::QtMessageBox messages;
+    const auto files = ondiva::systemCatalogueFiles();
     {
         // A catalogue an earlier version kept as an Access file is offered for
         // conversion before the window takes any input.
         ondiva::AccessChildReader reader(ondiva::AccessChildReader::besideProgram());
-        const auto files = ondiva::systemCatalogueFiles();
         ondiva::QtConversionProgress progress(title);
         ondiva::catalogue::ConversionOffer(catalogue, title, messages, reader, *files, progress).run();
     }
-    ondiva::shell::MainWindow window(catalogue, messages);
+    ondiva::shell::MainWindow window(catalogue, *files, messages);
     messages.setParentWidget(&window);
     window.show();
     return app.exec();

@@ -31,8 +31,10 @@ QString title() { return u"Ondiva Magazine Database Update"_s; }
 
 } // namespace
 
-UpdateImport::UpdateImport(QString cataloguePath, FileDialog& dialog, MessageBox& messages, InputFile& input)
+UpdateImport::UpdateImport(QString cataloguePath, CatalogueFiles& files, FileDialog& dialog, MessageBox& messages,
+                           InputFile& input)
     : m_cataloguePath(std::move(cataloguePath))
+    , m_files(files)
     , m_dialog(dialog)
     , m_messages(messages)
     , m_input(input)
@@ -91,7 +93,7 @@ std::optional<ImportOutcome> UpdateImport::check(const QString& path, Encoding& 
 
 ImportOutcome UpdateImport::write(const QString& path, Encoding encoding)
 {
-    Result<Connection> connection = Connection::open(m_cataloguePath, Connection::Access::Write);
+    Result<Connection> connection = Connection::openForWriting(m_cataloguePath, m_files);
     if (!connection)
         return ImportOutcome::catalogueFailed(connection.error());
     // The check for an earlier application, the identifier and every record go

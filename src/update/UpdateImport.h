@@ -8,6 +8,7 @@
 #include <optional>
 
 namespace ondiva {
+class CatalogueFiles;
 class FileDialog;
 class InputFile;
 class MessageBox;
@@ -25,7 +26,9 @@ namespace ondiva::update {
 // leaves the catalogue exactly as it was.
 class UpdateImport {
 public:
-    UpdateImport(QString cataloguePath, FileDialog& dialog, MessageBox& messages, InputFile& input);
+    // files say whether the catalogue's folder may be written.
+    UpdateImport(QString cataloguePath, CatalogueFiles& files, FileDialog& dialog, MessageBox& messages,
+                 InputFile& input);
 
     void run();
 
@@ -40,6 +43,7 @@ private:
     std::optional<ImportOutcome> stream(const QString& path, UpdateReader& reader);
 
     QString m_cataloguePath;
+    CatalogueFiles& m_files;
     FileDialog& m_dialog;
     MessageBox& m_messages;
     InputFile& m_input;
