@@ -95,6 +95,19 @@ QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Spoils the signature of the property list at `at` in an Access file ("KKD" in
+// Jet 3, "MR2" in Jet 4): libmdb then prints "Unrecognized format." and a hex
+// dump of the list on standard output whenever it reads the list of tables.
+bool damageProperties(const QString& path, qint64 at)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(at))
+        return false;
+    const QByteArray signature = file.read(4);
+    return (signature == QByteArray("KKD\0", 4) || signature == QByteArray("MR2\0", 4)) && file.seek(at) &&
+           file.write("X") == 1;
+}
+
 QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
 // Every row of a table of an SQLite catalogue, columns joined by "|", NULL as "<NULL>".
@@ -246,6 +259,10 @@ void TestLegacyConversion::readerAgreesWithMdbJson_data()
     QTest::addColumn<QVariantMap>("corrected"); // row name: its value where mdbtools is wrong
     const QString jet3 = u"testIndexCodesV1997.mdb"_s;
     QTest::newRow("Jet 4, Unicode") << u"testUnicodeCompV2003.mdb"_s << u"Table"_s << -1.0 << QVariantMap();
+    // (FILE@OFFSET: the reader reads a copy whose property list at OFFSET is damaged; libmdb
+    // prints a hex dump of it longer than its output buffer, ahead of every frame.)
+    QTest::newRow("Jet 4, Unicode, a property list damaged")
+        << u"testUnicodeCompV2003.mdb@243538"_s << u"Table"_s << -1.0 << QVariantMap();
     QTest::newRow("Jet 4, NULL-heavy, out of order")
         << u"overflowTestV2000.mdb"_s << u"Table1"_s << -1.0 << QVariantMap();
     QTest::newRow("Jet 3, every byte value") << jet3 << u"Table1"_s << -1.0 << QVariantMap();
@@ -272,9 +289,17 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
     QFETCH(QString, table);
     QFETCH(double, tolerance);
     QFETCH(QVariantMap, corrected);
-    const QString path = QStringLiteral(ONDIVA_FIXTURES "/") + file;
+    const QString path = QStringLiteral(ONDIVA_FIXTURES "/") + file.section(u'@', 0, 0);
     if (!QFile::exists(path))
         QFAIL("the Access fixtures are missing from tests/data/access");
+    QTemporaryDir dir;
+    QString read = path;
+    if (file.contains(u'@')) {
+        read = dir.filePath(u"damaged.mdb"_s);
+        QVERIFY(QFile::copy(path, read));
+        QFile::setPermissions(read, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(damageProperties(read, file.section(u'@', 1).toLongLong()));
+    }
     QProcess json;
     json.start(u"mdb-json"_s, {u"-T"_s, u"%Y-%m-%d %H:%M:%S"_s, path, table});
     if (!json.waitForFinished(30000) || json.exitCode() != 0)
@@ -283,7 +308,7 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
 
     std::vector<LegacyTable> tables;
     AccessChildReader reader = realReader();
-    QVERIFY(!reader.listTables(path, tables));
+    QVERIFY(!reader.listTables(read, tables));
     const auto found = std::find_if(tables.begin(), tables.end(), [&](const auto& t) { return t.name == table; });
     QVERIFY(found != tables.end());
 
@@ -306,7 +331,7 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
         bool waiting() override { return true; }
     } sink;
     sink.columns = found->columns;
-    QVERIFY(!reader.readTables(path, {table}, sink));
+    QVERIFY(!reader.readTables(read, {table}, sink));
     QCOMPARE(qint64(sink.rows.size()), found->rows);
     qsizetype row = 0;
     for (const QByteArray& line : lines) {
@@ -536,6 +561,11 @@ void TestLegacyConversion::badFilesChangeNothing_data()
     QTest::newRow("fixture, Jet 3") << u"fixture:testIndexCodesV1997.mdb"_s << u"manca la tabella ARTICOLI"_s;
     QTest::newRow("fixture, Jet 4") << u"fixture:testUnicodeCompV2003.mdb"_s << u"manca la tabella ARTICOLI"_s;
     QTest::newRow("fixture, Jet 4 overflow") << u"fixture:overflowTestV2000.mdb"_s << u"manca la tabella ARTICOLI"_s;
+    // libmdb prints a hex dump of the property list at the offset given; the frames stay apart from it.
+    QTest::newRow("fixture, Jet 3, a property list damaged")
+        << u"fixture:testIndexCodesV1997.mdb@442494"_s << u"manca la tabella ARTICOLI"_s;
+    QTest::newRow("fixture, Jet 4, a long property list damaged")
+        << u"fixture:testUnicodeCompV2003.mdb@243538"_s << u"manca la tabella ARTICOLI"_s;
     QTest::newRow("folder read-only") << u"read-only folder"_s << u"la cartella che lo contiene è di sola lettura"_s;
     QTest::newRow("catalogue read-only") << u"read-only file"_s << u"il file è di sola lettura"_s;
     QTest::newRow("disk full") << u"disk full"_s << u"Impossibile convertire il catalogo"_s;
@@ -568,11 +598,14 @@ void TestLegacyConversion::badFilesChangeNothing()
     }
     if (trouble.startsWith(u"fixture:"_s)) {
         const QString fixtures = QStringLiteral(ONDIVA_FIXTURES);
-        if (!QFile::exists(fixtures + u'/' + what))
+        const QString fixture = fixtures + u'/' + what.section(u'@', 0, 0);
+        if (!QFile::exists(fixture))
             QFAIL("the Access fixtures are missing from tests/data/access");
-        QVERIFY(QFile::copy(fixtures + u'/' + what, catalogue));
+        QVERIFY(QFile::copy(fixture, catalogue));
         QVERIFY(QFile::copy(fixtures + u"/NOTICE.md"_s, dir.filePath(u"NOTICE.md"_s)));
         QFile::setPermissions(catalogue, QFile::ReadOwner | QFile::WriteOwner);
+        if (what.contains(u'@'))
+            QVERIFY(damageProperties(catalogue, what.section(u'@', 1).toLongLong()));
         expectedFiles.prepend(u"NOTICE.md"_s);
     } else {
         QCOMPARE(writeAccess(catalogue, JetVersion::Jet4, tables), std::string());

@@ -1,5 +1,6 @@
 // Reads a Microsoft Access file with libmdb and writes what it finds to
-// standard output as frames (see accessframes/AccessFrames.h):
+// standard output as frames (see accessframes/AccessFrames.h), on a descriptor
+// of their own, apart from what libmdb prints (ReaderOutput.h):
 //
 //   ondiva-accessreader list FILE            every user table, with its columns and row count
 //   ondiva-accessreader dump FILE TABLE...   the named tables, with all their rows
@@ -301,6 +302,8 @@ void writeRows(MdbHandle* mdb, MdbTableDef* table)
 
 int main(int argc, char** argv)
 {
+    // Before libmdb is called: what it prints to standard output goes to standard error instead.
+    separateFrames();
     // A closed pipe is a failure to report by the exit status, not a signal that kills the reader.
     std::signal(SIGPIPE, SIG_IGN);
     // Texts go out in UTF-8, whatever libmdb's environment asks for.

@@ -1,6 +1,7 @@
 // Reads a Microsoft Access file through ODBC, on Windows, and writes what it
-// finds to standard output as frames (see accessframes/AccessFrames.h), with
-// the same command line as the Linux reader:
+// finds to standard output as frames (see accessframes/AccessFrames.h), on a
+// descriptor of their own, apart from what a driver prints (ReaderOutput.h),
+// with the same command line as the Linux reader:
 //
 //   ondiva-accessreader list FILE            every user table, with its columns and row count
 //   ondiva-accessreader dump FILE TABLE...   the named tables, with all their rows
@@ -30,9 +31,6 @@
 #include <sql.h>
 #include <sqlext.h>
 // clang-format on
-
-#include <fcntl.h>
-#include <io.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -579,8 +577,8 @@ void emit(SQLHDBC connection, const std::wstring& table, bool dump)
 
 int main()
 {
-    // Frames are bytes: no CRLF in place of LF.
-    _setmode(_fileno(stdout), _O_BINARY);
+    // Before any ODBC call: a driver that prints to standard output prints to standard error instead.
+    separateFrames();
 
     // The arguments as the system holds them, in UTF-16, whatever the ANSI code page.
     int argc = 0;
