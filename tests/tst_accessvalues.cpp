@@ -94,6 +94,30 @@ void TestAccessValues::exactText_data()
 
     QTest::newRow("replication ID") << u"repid"_s << QByteArray::fromHex("000102030405060708090a0b0c0d0e0f") << 0
                                     << u"{03020100-0504-0706-0809-0A0B0C0D0E0F}"_s;
+
+    const QString jet4 = u"jet4 text"_s;
+    const auto bytes = [](const char* hex) { return QByteArray::fromHex(hex); };
+    QTest::newRow("Jet 4 text, UTF-16") << jet4 << bytes("4300610066006600e800") << 0 << u"Caffè"_s;
+    QTest::newRow("Jet 4 text, compressed") << jet4 << bytes("fffe43616666e8") << 0 << u"Caffè"_s;
+    QTest::newRow("Jet 4 text, compressed, into UTF-16 and back") << jet4 << bytes("fffe61003a040062") << 0 << u"aкb"_s;
+    QTest::newRow("Jet 4 text, compressed, ending in UTF-16") << jet4 << bytes("fffe61003a04") << 0 << u"aк"_s;
+    QTest::newRow("Jet 4 text, beyond U+FFFF") << jet4 << bytes("3cd8b8df34d81edd") << 0 << u"🎸𝄞"_s;
+    QTest::newRow("Jet 4 text, compressed, beyond U+FFFF") << jet4 << bytes("fffe78003cd8b8df") << 0 << u"x🎸"_s;
+    QTest::newRow("Jet 4 text, U+FEFF first, in the compressed form")
+        << jet4 << bytes("fffe00fffe6100") << 0 << u"\uFEFFa"_s;
+    QTest::newRow("Jet 4 text, a NUL does not end it") << jet4 << bytes("610000006200") << 0 << u"a\0b"_s;
+    QTest::newRow("Jet 4 text, lone high surrogate at the end") << jet4 << bytes("61003cd8") << 0 << u"a\uFFFD"_s;
+    QTest::newRow("Jet 4 text, high surrogate before a letter") << jet4 << bytes("3cd86100") << 0 << u"\uFFFDa"_s;
+    QTest::newRow("Jet 4 text, lone low surrogate") << jet4 << bytes("b8df6100") << 0 << u"\uFFFDa"_s;
+    QTest::newRow("Jet 4 text, two high surrogates, then a low one")
+        << jet4 << bytes("3cd83cd8b8df") << 0 << u"\uFFFD🎸"_s;
+    QTest::newRow("Jet 4 text, odd length") << jet4 << bytes("610062") << 0 << u"a\uFFFD"_s;
+    QTest::newRow("Jet 4 text, odd length after a high surrogate") << jet4 << bytes("3cd841") << 0 << u"\uFFFD\uFFFD"_s;
+    QTest::newRow("Jet 4 text, compressed, odd length in UTF-16") << jet4 << bytes("fffe003a") << 0 << u"\uFFFD"_s;
+    QTest::newRow("Jet 4 text, empty") << jet4 << QByteArray() << 0 << QString();
+    QTest::newRow("Jet 4 text, compressed, empty") << jet4 << bytes("fffe") << 0 << QString();
+    QTest::newRow("Jet 3 text, the upper half, undefined bytes as Windows reads them")
+        << u"jet3 text"_s << bytes("41808d818f909d9fa0e8ff") << 0 << u"A€\u008D\u0081\u008F\u0090\u009DŸ\u00A0èÿ"_s;
 }
 
 void TestAccessValues::exactText()
@@ -114,9 +138,14 @@ void TestAccessValues::exactText()
         appendDateTime(text, std::bit_cast<double>(littleEndian(data, 8)));
     else if (type == u"decimal"_s)
         appendDecimal(text, data, scale);
-    else
+    else if (type == u"repid"_s)
         appendReplicationId(text, data);
-    QCOMPARE(QString::fromStdString(text), expected);
+    else if (type == u"jet4 text"_s)
+        appendJet4Text(text, data, size_t(bytes.size()));
+    else
+        appendJet3Text(text, data, size_t(bytes.size()));
+    // As bytes: a text is valid UTF-8 exactly as expected, never merely read so.
+    QCOMPARE(QByteArray::fromStdString(text), expected.toUtf8());
 }
 
 // What the ODBC reader keeps of each piece of a long value: only the value's

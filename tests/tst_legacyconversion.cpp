@@ -265,7 +265,11 @@ void TestLegacyConversion::readerAgreesWithMdbJson_data()
         << u"testUnicodeCompV2003.mdb@243538"_s << u"Table"_s << -1.0 << QVariantMap();
     QTest::newRow("Jet 4, NULL-heavy, out of order")
         << u"overflowTestV2000.mdb"_s << u"Table1"_s << -1.0 << QVariantMap();
-    QTest::newRow("Jet 3, every byte value") << jet3 << u"Table1"_s << -1.0 << QVariantMap();
+    // mdbtools reads the five bytes Windows-1252 leaves undefined as '?'; Windows as U+0081 to U+009D.
+    QVariantMap undefinedBytes;
+    for (const int byte : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        undefinedBytes[u"row%1"_s.arg(byte)] = QString(u"AA"_s + QChar(byte) + u"AA"_s);
+    QTest::newRow("Jet 3, every byte value") << jet3 << u"Table1"_s << -1.0 << undefinedBytes;
     const QVariantMap beforeDayZero{{u"row3"_s, u"1899-12-07 00:00:00"_s},
                                     {u"row4"_s, u"1805-06-12 00:00:00"_s},
                                     {u"row8"_s, u"1668-07-20 00:00:00"_s},
@@ -415,8 +419,16 @@ void TestLegacyConversion::convertsEverythingExactly()
         {std::nullopt, std::nullopt, "300", "x"},
         {"Una pagina di note", "Autore", "5", std::string(1000, 'n') + "è"},
     };
-    if (version == JetVersion::Jet4)
+    // The bytes Windows-1252 leaves undefined in Jet 3, and their characters in Jet 4.
+    articles.push_back({"Byte senza nome: \u0081\u008D\u008F\u0090\u009D", "\u0090", "43", "\u009D\u0081"});
+    if (version == JetVersion::Jet4) {
         articles.push_back({"Ελληνικά και Кириллица", "日本語", "42", std::nullopt});
+        // Beyond U+FFFF, in a text and in a memo over several long-value pages.
+        std::string notes;
+        while (notes.size() < 9000)
+            notes += "Chitarra 🎸, chiave di violino 𝄞; ";
+        articles.push_back({"Chitarra 🎸 e 𝄞", "🎸", "44", notes});
+    }
     std::vector<SourceTable> tables{
         {"articoli", {{"Articolo"}, {"Autore"}, {"Ondiva"}, {"NOTE", AccessColumn::Type::Memo}}, articles},
         {"Software_Win", texts({"SOFTWARE", "TYPE", "ONDIVA"}), {{"Mixer d'Epoca", "Demo", "62"}}},
@@ -830,7 +842,7 @@ void TestLegacyConversion::everyTypeConvertsExactly()
          "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", "", std::nullopt},
     };
     if (version == JetVersion::Jet4) {
-        columns.push_back({"Importo (decimale)", Type::Decimal, 28, 4});
+        columns.push_back({"Importo 🎸 (decimale)", Type::Decimal, 28, 4});
         rows[0].push_back("-123456789012345678901234.5678");
         rows[1].push_back("0.0000");
         rows[2].push_back(std::nullopt);

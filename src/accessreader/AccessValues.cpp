@@ -47,6 +47,66 @@ CivilDate civilFromDays(std::int64_t days)
 
 constexpr std::int64_t kDays1970To1899 = -25569; // 1970-01-01 to 1899-12-30, Access's day 0
 
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// UTF-16 code units to UTF-8, a surrogate pair as one character.
+class Utf16ToUtf8 {
+public:
+    explicit Utf16ToUtf8(std::string& out)
+        : m_out(out)
+    {}
+    void unit(char16_t u)
+    {
+        const bool low = u >= 0xDC00 && u <= 0xDFFF;
+        if (m_high != 0 && low) {
+            appendUtf8(m_out, 0x10000 + ((char32_t(m_high) - 0xD800) << 10) + (char32_t(u) - 0xDC00));
+            m_high = 0;
+            return;
+        }
+        finish();
+        if (u >= 0xD800 && u <= 0xDBFF)
+            m_high = u;
+        else
+            appendUtf8(m_out, low ? kReplacement : char32_t(u));
+    }
+    // A high surrogate left waiting has no pair.
+    void finish()
+    {
+        if (m_high != 0)
+            appendUtf8(m_out, kReplacement);
+        m_high = 0;
+    }
+
+private:
+    std::string& m_out;
+    char16_t m_high = 0;
+};
+
+// Windows-1252's 0x80-0x9F; above them it is Latin-1.
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 } // namespace
 
 std::uint64_t littleEndian(const unsigned char* bytes, int size)
@@ -152,6 +212,36 @@ void appendReplicationId(std::string& out, const unsigned char* stored)
         out += kHex[stored[i] & 0x0F];
     }
     out += '}';
+}
+
+void appendJet4Text(std::string& out, const unsigned char* stored, std::size_t size)
+{
+    Utf16ToUtf8 text(out);
+    const bool compressed = size >= 2 && stored[0] == 0xFF && stored[1] == 0xFE;
+    bool single = compressed;
+    for (std::size_t at = compressed ? 2 : 0; at < size;) {
+        if (compressed && stored[at] == 0) {
+            single = !single;
+            ++at;
+        } else if (single) {
+            text.unit(stored[at++]);
+        } else if (at + 1 < size) {
+            text.unit(char16_t(stored[at] | stored[at + 1] << 8));
+            at += 2;
+        } else {
+            text.unit(char16_t(kReplacement));
+            ++at;
+        }
+    }
+    text.finish();
+}
+
+void appendJet3Text(std::string& out, const unsigned char* stored, std::size_t size)
+{
+    for (std::size_t at = 0; at < size; ++at) {
+        const unsigned char byte = stored[at];
+        appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? char32_t(kCp1252High[byte - 0x80]) : char32_t(byte));
+    }
 }
 
 ValuePiece valuePiece(bool complete, std::optional<std::size_t> length, const char* written, std::size_t room,

@@ -1,8 +1,8 @@
 #pragma once
 
-// The exact text of the values an Access file stores in fixed-size columns,
-// formatted from their stored bytes: no locale, no time zone, nothing rounded
-// away that the file holds (only a date's fraction of a second).
+// The exact text of the values an Access file stores, formatted from their
+// stored bytes: no locale, no time zone, nothing rounded away that the file
+// holds (only a date's fraction of a second), every character of a text.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +33,19 @@ void appendDecimal(std::string& out, const unsigned char* stored, int scale);
 // Replication ID: 16 stored bytes as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}",
 // the first three groups read little-endian.
 void appendReplicationId(std::string& out, const unsigned char* stored);
+
+// Text and Memo values, from their stored bytes, appended in UTF-8 (at most
+// three bytes for each byte stored).
+//
+// Jet 4 stores UTF-16LE, or, when the bytes begin FF FE, its compressed form:
+// runs of one byte per character (below U+0100; the form starts so) and runs
+// of UTF-16LE, each 0x00 byte at a character's start switching from one to the
+// other. A surrogate pair becomes the one character it stands for (beyond
+// U+FFFF); a lone surrogate, or a last byte without its pair, becomes U+FFFD.
+void appendJet4Text(std::string& out, const unsigned char* stored, std::size_t size);
+// Jet 3 stores Windows-1252; the five bytes that code page leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) become U+0081 to U+009D as Windows reads them.
+void appendJet3Text(std::string& out, const unsigned char* stored, std::size_t size);
 
 // One piece of a long value as an ODBC driver hands it over, SQLGetData
 // called again and again on one column into a buffer of `room` bytes plus a
