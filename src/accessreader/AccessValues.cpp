@@ -244,19 +244,117 @@ void appendJet3Text(std::string& out, const unsigned char* stored, std::size_t s
     }
 }
 
-ValuePiece valuePiece(bool complete, std::optional<std::size_t> length, const char* written, std::size_t room,
-                      std::size_t terminator)
+bool appendScaled(std::string& out, std::string_view text, int scale)
 {
-    // It fitted: its length holds, even when a warning about something else
-    // came with it (only a truncation warning means more is to come).
+    size_t at = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative || (!text.empty() && text[0] == '+'))
+        ++at;
+    std::string whole;
+    std::string fraction;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+        whole += text[at++];
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+            fraction += text[at++];
+    }
+    if (at != text.size() || (whole.empty() && fraction.empty()))
+        return false;
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+    if (whole.empty())
+        whole = "0";
+    scale = std::max(scale, 0);
+    while (fraction.size() > size_t(scale) && fraction.back() == '0')
+        fraction.pop_back();
+    while (fraction.size() < size_t(scale))
+        fraction += '0';
+    if (negative && (whole != "0" || fraction.find_first_not_of('0') != std::string::npos))
+        out += '-';
+    out += whole;
+    if (!fraction.empty())
+        out += '.' + fraction;
+    return true;
+}
+
+double accessDays(std::int64_t year, unsigned month, unsigned day, unsigned hour, unsigned minute, unsigned second,
+                  std::uint32_t fraction)
+{
+    // Days since 1899-12-30 of the date: civilFromDays the other way round.
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const auto monthFromMarch = std::int64_t(month > 2 ? month - 3 : month + 9);
+    const std::int64_t dayOfYear = (153 * monthFromMarch + 2) / 5 + std::int64_t(day) - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const std::int64_t days = era * 146097 + dayOfEra - 719468 - kDays1970To1899;
+    // The time of day is counted forward even before day 0.
+    const double time = (hour * 3600.0 + minute * 60.0 + second + fraction / 1e9) / 86400.0;
+    return days >= 0 ? double(days) + time : double(days) - time;
+}
+
+bool appendReplicationIdText(std::string& out, std::string_view text)
+{
+    if (text.size() == 38 && text.front() == '{' && text.back() == '}')
+        text = text.substr(1, 36);
+    if (text.size() != 36)
+        return false;
+    std::string id = "{";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash != (c == '-'))
+            return false;
+        if (dash || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))
+            id += c;
+        else if (c >= 'a' && c <= 'f')
+            id += char(c - 'a' + 'A');
+        else
+            return false;
+    }
+    out += id;
+    out += '}';
+    return true;
+}
+
+std::wstring bracketedName(std::wstring_view name)
+{
+    std::wstring out = L"[";
+    for (wchar_t c : name) {
+        out += c;
+        if (c == L']')
+            out += L']';
+    }
+    return out + L"]";
+}
+
+std::wstring connectionValue(std::wstring_view value)
+{
+    if (value.find_first_of(L";{}") == std::wstring_view::npos && value.find(L' ') != 0)
+        return std::wstring(value);
+    std::wstring out = L"{";
+    for (wchar_t c : value) {
+        out += c;
+        if (c == L'}')
+            out += L'}';
+    }
+    return out + L"}";
+}
+
+ValuePiece valuePiece(std::span<const std::string> warnings, std::optional<std::size_t> length, const char* written,
+                      std::size_t room, std::size_t terminator)
+{
+    // It fitted: its length holds, even when a warning came with it.
     if (length && *length <= room)
         return {*length, true, true};
-    // Truncated, the rest to come; or (a driver at odds with itself) said complete
-    // yet longer than the buffer: one more call tells.
-    if (!complete || length)
+    // Truncated, the rest to come; or (a driver at odds with itself) longer than
+    // the buffer without a word of truncation: one more call tells.
+    const bool truncated = std::find(warnings.begin(), warnings.end(), "01004") != warnings.end();
+    if (truncated || length)
         return {room, false, true};
-    // The last piece, of a length the driver did not say: text ends at its
-    // terminator, binary data cannot be told from what follows it.
+    // The last piece, of a length the driver did not say (any warning but 01004
+    // is about something else): text ends at its terminator, binary data cannot
+    // be told from what follows it.
     if (terminator == 0)
         return {0, true, false};
     for (std::size_t at = 0; at + terminator <= room; at += terminator) {

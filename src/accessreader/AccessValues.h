@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace ondiva::access {
 
@@ -47,18 +49,41 @@ void appendJet4Text(std::string& out, const unsigned char* stored, std::size_t s
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) become U+0081 to U+009D as Windows reads them.
 void appendJet3Text(std::string& out, const unsigned char* stored, std::size_t size);
 
+// What the ODBC reader (Windows) is handed, back to the text above, so that
+// both readers write every value alike.
+//
+// Currency and Decimal, which a driver gives as text ("-12.5", ".5", "+3"),
+// with exactly `scale` decimals; digits beyond the scale are kept unless they
+// are zeros, so that nothing is rounded away. False for a text that is no
+// such number.
+bool appendScaled(std::string& out, std::string_view text, int scale);
+// Access's own day count (see appendDateTime) of a date and time of day as a
+// driver gives them, the fraction of a second in nanoseconds.
+double accessDays(std::int64_t year, unsigned month, unsigned day, unsigned hour, unsigned minute, unsigned second,
+                  std::uint32_t fraction);
+// A replication ID a driver gives as text, braces or none, either case, as
+// appendReplicationId writes it. False for a text that is no such ID.
+bool appendReplicationIdText(std::string& out, std::string_view text);
+// A table name as an Access SQL identifier: in brackets, a closing bracket doubled.
+std::wstring bracketedName(std::wstring_view name);
+// A value in an ODBC connection string: in braces, a closing brace doubled,
+// when it holds what would end it (';', a brace, a leading space).
+std::wstring connectionValue(std::wstring_view value);
+
 // One piece of a long value as an ODBC driver hands it over, SQLGetData
 // called again and again on one column into a buffer of `room` bytes plus a
-// terminator of `terminator` bytes (0 for binary data). `complete` is
-// SQL_SUCCESS (no more to come), `length` the length the driver reported of
-// what remained, empty for SQL_NO_TOTAL. `bytes` is how much of `written`
-// belongs to the value; `known` is false when that cannot be told.
+// terminator of `terminator` bytes (0 for binary data). `warnings` are the
+// SQLSTATEs of the diagnostics that came with it (none for SQL_SUCCESS): only
+// 01004 says the value was cut short, more to come. `length` is the length the
+// driver reported of what remained, empty for SQL_NO_TOTAL. `bytes` is how
+// much of `written` belongs to the value; `known` is false when that cannot be
+// told.
 struct ValuePiece {
     std::size_t bytes = 0;
     bool last = false;
     bool known = true;
 };
-ValuePiece valuePiece(bool complete, std::optional<std::size_t> length, const char* written, std::size_t room,
-                      std::size_t terminator);
+ValuePiece valuePiece(std::span<const std::string> warnings, std::optional<std::size_t> length, const char* written,
+                      std::size_t room, std::size_t terminator);
 
 } // namespace ondiva::access
