@@ -96,6 +96,19 @@ QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Spoils the signature of the property list at `at` in an Access file ("KKD" in
+// Jet 3, "MR2" in Jet 4): libmdb then prints "Unrecognized format." and a hex
+// dump of the list on standard output whenever it reads the list of tables.
+bool damageProperties(const QString& path, qint64 at)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(at))
+        return false;
+    const QByteArray signature = file.read(4);
+    return (signature == QByteArray("KKD\0", 4) || signature == QByteArray("MR2\0", 4)) && file.seek(at) &&
+           file.write("X") == 1;
+}
+
 QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
 // Every row of a table of an SQLite catalogue, columns joined by "|", NULL as "<NULL>".
@@ -258,9 +271,17 @@ void TestLegacyConversion::readerAgreesWithMdbJson_data()
     QTest::addColumn<QVariantMap>("corrected"); // row name: its value where mdbtools is wrong
     const QString jet3 = u"testIndexCodesV1997.mdb"_s;
     QTest::newRow("Jet 4, Unicode") << u"testUnicodeCompV2003.mdb"_s << u"Table"_s << -1.0 << QVariantMap();
+    // (FILE@OFFSET: the reader reads a copy whose property list at OFFSET is damaged; libmdb
+    // prints a hex dump of it longer than its output buffer, ahead of every frame.)
+    QTest::newRow("Jet 4, Unicode, a property list damaged")
+        << u"testUnicodeCompV2003.mdb@243538"_s << u"Table"_s << -1.0 << QVariantMap();
     QTest::newRow("Jet 4, NULL-heavy, out of order")
         << u"overflowTestV2000.mdb"_s << u"Table1"_s << -1.0 << QVariantMap();
-    QTest::newRow("Jet 3, every byte value") << jet3 << u"Table1"_s << -1.0 << QVariantMap();
+    // mdbtools reads the five bytes Windows-1252 leaves undefined as '?'; Windows as U+0081 to U+009D.
+    QVariantMap undefinedBytes;
+    for (const int byte : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        undefinedBytes[u"row%1"_s.arg(byte)] = QString(u"AA"_s + QChar(byte) + u"AA"_s);
+    QTest::newRow("Jet 3, every byte value") << jet3 << u"Table1"_s << -1.0 << undefinedBytes;
     const QVariantMap beforeDayZero{{u"row3"_s, u"1899-12-07 00:00:00"_s},
                                     {u"row4"_s, u"1805-06-12 00:00:00"_s},
                                     {u"row8"_s, u"1668-07-20 00:00:00"_s},
@@ -284,9 +305,17 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
     QFETCH(QString, table);
     QFETCH(double, tolerance);
     QFETCH(QVariantMap, corrected);
-    const QString path = QStringLiteral(ONDIVA_FIXTURES "/") + file;
+    const QString path = QStringLiteral(ONDIVA_FIXTURES "/") + file.section(u'@', 0, 0);
     if (!QFile::exists(path))
         QFAIL("the Access fixtures are missing from tests/data/access");
+    QTemporaryDir dir;
+    QString read = path;
+    if (file.contains(u'@')) {
+        read = dir.filePath(u"damaged.mdb"_s);
+        QVERIFY(QFile::copy(path, read));
+        QFile::setPermissions(read, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(damageProperties(read, file.section(u'@', 1).toLongLong()));
+    }
     QProcess json;
     json.start(u"mdb-json"_s, {u"-T"_s, u"%Y-%m-%d %H:%M:%S"_s, path, table});
     if (!json.waitForFinished(30000) || json.exitCode() != 0)
@@ -296,7 +325,7 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
     std::vector<LegacyTable> tables;
     AccessChildReader reader = realReader();
     Unstopped unstopped;
-    QVERIFY(!reader.listTables(path, tables, unstopped));
+    QVERIFY(!reader.listTables(read, tables, unstopped));
     const auto found = std::find_if(tables.begin(), tables.end(), [&](const auto& t) { return t.name == table; });
     QVERIFY(found != tables.end());
 
@@ -319,7 +348,7 @@ void TestLegacyConversion::readerAgreesWithMdbJson()
         bool waiting() override { return true; }
     } sink;
     sink.columns = found->columns;
-    QVERIFY(!reader.readTables(path, {table}, sink));
+    QVERIFY(!reader.readTables(read, {table}, sink));
     QCOMPARE(qint64(sink.rows.size()), found->rows);
     qsizetype row = 0;
     for (const QByteArray& line : lines) {
@@ -403,8 +432,16 @@ void TestLegacyConversion::convertsEverythingExactly()
         {std::nullopt, std::nullopt, "300", "x"},
         {"Una pagina di note", "Autore", "5", std::string(1000, 'n') + "è"},
     };
-    if (version == JetVersion::Jet4)
+    // The bytes Windows-1252 leaves undefined in Jet 3, and their characters in Jet 4.
+    articles.push_back({"Byte senza nome: \u0081\u008D\u008F\u0090\u009D", "\u0090", "43", "\u009D\u0081"});
+    if (version == JetVersion::Jet4) {
         articles.push_back({"Ελληνικά και Кириллица", "日本語", "42", std::nullopt});
+        // Beyond U+FFFF, in a text and in a memo over several long-value pages.
+        std::string notes;
+        while (notes.size() < 9000)
+            notes += "Chitarra 🎸, chiave di violino 𝄞; ";
+        articles.push_back({"Chitarra 🎸 e 𝄞", "🎸", "44", notes});
+    }
     std::vector<SourceTable> tables{
         {"articoli", {{"Articolo"}, {"Autore"}, {"Ondiva"}, {"NOTE", AccessColumn::Type::Memo}}, articles},
         {"Software_Win", texts({"SOFTWARE", "TYPE", "ONDIVA"}), {{"Mixer d'Epoca", "Demo", "62"}}},
@@ -550,6 +587,11 @@ void TestLegacyConversion::badFilesChangeNothing_data()
     QTest::newRow("fixture, Jet 3") << u"fixture:testIndexCodesV1997.mdb"_s << u"manca la tabella ARTICOLI"_s;
     QTest::newRow("fixture, Jet 4") << u"fixture:testUnicodeCompV2003.mdb"_s << u"manca la tabella ARTICOLI"_s;
     QTest::newRow("fixture, Jet 4 overflow") << u"fixture:overflowTestV2000.mdb"_s << u"manca la tabella ARTICOLI"_s;
+    // libmdb prints a hex dump of the property list at the offset given; the frames stay apart from it.
+    QTest::newRow("fixture, Jet 3, a property list damaged")
+        << u"fixture:testIndexCodesV1997.mdb@442494"_s << u"manca la tabella ARTICOLI"_s;
+    QTest::newRow("fixture, Jet 4, a long property list damaged")
+        << u"fixture:testUnicodeCompV2003.mdb@243538"_s << u"manca la tabella ARTICOLI"_s;
     QTest::newRow("folder read-only") << u"read-only folder"_s << u"la cartella che lo contiene è di sola lettura"_s;
     QTest::newRow("catalogue read-only") << u"read-only file"_s << u"il file è di sola lettura"_s;
     QTest::newRow("disk full") << u"disk full"_s << u"Impossibile convertire il catalogo"_s;
@@ -582,11 +624,14 @@ void TestLegacyConversion::badFilesChangeNothing()
     }
     if (trouble.startsWith(u"fixture:"_s)) {
         const QString fixtures = QStringLiteral(ONDIVA_FIXTURES);
-        if (!QFile::exists(fixtures + u'/' + what))
+        const QString fixture = fixtures + u'/' + what.section(u'@', 0, 0);
+        if (!QFile::exists(fixture))
             QFAIL("the Access fixtures are missing from tests/data/access");
-        QVERIFY(QFile::copy(fixtures + u'/' + what, catalogue));
+        QVERIFY(QFile::copy(fixture, catalogue));
         QVERIFY(QFile::copy(fixtures + u"/NOTICE.md"_s, dir.filePath(u"NOTICE.md"_s)));
         QFile::setPermissions(catalogue, QFile::ReadOwner | QFile::WriteOwner);
+        if (what.contains(u'@'))
+            QVERIFY(damageProperties(catalogue, what.section(u'@', 1).toLongLong()));
         expectedFiles.prepend(u"NOTICE.md"_s);
     } else {
         QCOMPARE(writeAccess(catalogue, JetVersion::Jet4, tables), std::string());
@@ -833,7 +878,7 @@ void TestLegacyConversion::everyTypeConvertsExactly()
          "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", "", std::nullopt},
     };
     if (version == JetVersion::Jet4) {
-        columns.push_back({"Importo (decimale)", Type::Decimal, 28, 4});
+        columns.push_back({"Importo 🎸 (decimale)", Type::Decimal, 28, 4});
         rows[0].push_back("-123456789012345678901234.5678");
         rows[1].push_back("0.0000");
         rows[2].push_back(std::nullopt);

@@ -195,6 +195,7 @@ void TestOdbcReader::readsAsTheLinuxReader()
     int emptyAsNull = 0;
     int guidAsText = 0;
     int earlyDates = 0;
+    int undefinedBytes = 0;
     for (size_t t = 0; t < dumped.tables.size(); ++t) {
         const auto& got = dumped.tables[t];
         const auto& want = expected.tables[t];
@@ -226,6 +227,15 @@ void TestOdbcReader::readsAsTheLinuxReader()
                     ++earlyDates;
                     continue;
                 }
+                // mdbtools' driver reads the bytes Windows-1252 leaves undefined (Jet 3) as
+                // '?'; Microsoft's reads them as U+0081 to U+009D, as the Linux reader does.
+                QByteArray undefined = *reference;
+                for (const char* character : {"\u0081", "\u008D", "\u008F", "\u0090", "\u009D"})
+                    undefined.replace(character, "?");
+                if (undefined != *reference && *value == undefined) {
+                    ++undefinedBytes;
+                    continue;
+                }
                 QCOMPARE(int(got.kinds[r][c]), int(want.kinds[r][c]));
                 QVERIFY2(*value == *reference, qPrintable(where + u": "_s + QString::fromUtf8(*value) + u" / "_s +
                                                           QString::fromUtf8(*reference)));
@@ -234,8 +244,8 @@ void TestOdbcReader::readsAsTheLinuxReader()
         }
     }
     qInfo("%s: %d tables, %d values the same, %d empty texts read as NULL, %d replication IDs as bare text, "
-          "%d dates before 1899-12-30 not compared",
-          qPrintable(file), int(dumped.tables.size()), compared, emptyAsNull, guidAsText, earlyDates);
+          "%d dates before 1899-12-30 not compared, %d texts with bytes Windows-1252 leaves undefined read as '?'",
+          qPrintable(file), int(dumped.tables.size()), compared, emptyAsNull, guidAsText, earlyDates, undefinedBytes);
 }
 
 void TestOdbcReader::convertsACatalogue_data()

@@ -47,6 +47,66 @@ CivilDate civilFromDays(std::int64_t days)
 
 constexpr std::int64_t kDays1970To1899 = -25569; // 1970-01-01 to 1899-12-30, Access's day 0
 
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// UTF-16 code units to UTF-8, a surrogate pair as one character.
+class Utf16ToUtf8 {
+public:
+    explicit Utf16ToUtf8(std::string& out)
+        : m_out(out)
+    {}
+    void unit(char16_t u)
+    {
+        const bool low = u >= 0xDC00 && u <= 0xDFFF;
+        if (m_high != 0 && low) {
+            appendUtf8(m_out, 0x10000 + ((char32_t(m_high) - 0xD800) << 10) + (char32_t(u) - 0xDC00));
+            m_high = 0;
+            return;
+        }
+        finish();
+        if (u >= 0xD800 && u <= 0xDBFF)
+            m_high = u;
+        else
+            appendUtf8(m_out, low ? kReplacement : char32_t(u));
+    }
+    // A high surrogate left waiting has no pair.
+    void finish()
+    {
+        if (m_high != 0)
+            appendUtf8(m_out, kReplacement);
+        m_high = 0;
+    }
+
+private:
+    std::string& m_out;
+    char16_t m_high = 0;
+};
+
+// Windows-1252's 0x80-0x9F; above them it is Latin-1.
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 } // namespace
 
 std::uint64_t littleEndian(const unsigned char* bytes, int size)
@@ -154,19 +214,147 @@ void appendReplicationId(std::string& out, const unsigned char* stored)
     out += '}';
 }
 
-ValuePiece valuePiece(bool complete, std::optional<std::size_t> length, const char* written, std::size_t room,
-                      std::size_t terminator)
+void appendJet4Text(std::string& out, const unsigned char* stored, std::size_t size)
 {
-    // It fitted: its length holds, even when a warning about something else
-    // came with it (only a truncation warning means more is to come).
+    Utf16ToUtf8 text(out);
+    const bool compressed = size >= 2 && stored[0] == 0xFF && stored[1] == 0xFE;
+    bool single = compressed;
+    for (std::size_t at = compressed ? 2 : 0; at < size;) {
+        if (compressed && stored[at] == 0) {
+            single = !single;
+            ++at;
+        } else if (single) {
+            text.unit(stored[at++]);
+        } else if (at + 1 < size) {
+            text.unit(char16_t(stored[at] | stored[at + 1] << 8));
+            at += 2;
+        } else {
+            text.unit(char16_t(kReplacement));
+            ++at;
+        }
+    }
+    text.finish();
+}
+
+void appendJet3Text(std::string& out, const unsigned char* stored, std::size_t size)
+{
+    for (std::size_t at = 0; at < size; ++at) {
+        const unsigned char byte = stored[at];
+        appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? char32_t(kCp1252High[byte - 0x80]) : char32_t(byte));
+    }
+}
+
+bool appendScaled(std::string& out, std::string_view text, int scale)
+{
+    size_t at = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative || (!text.empty() && text[0] == '+'))
+        ++at;
+    std::string whole;
+    std::string fraction;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+        whole += text[at++];
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+            fraction += text[at++];
+    }
+    if (at != text.size() || (whole.empty() && fraction.empty()))
+        return false;
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+    if (whole.empty())
+        whole = "0";
+    scale = std::max(scale, 0);
+    while (fraction.size() > size_t(scale) && fraction.back() == '0')
+        fraction.pop_back();
+    while (fraction.size() < size_t(scale))
+        fraction += '0';
+    if (negative && (whole != "0" || fraction.find_first_not_of('0') != std::string::npos))
+        out += '-';
+    out += whole;
+    if (!fraction.empty())
+        out += '.' + fraction;
+    return true;
+}
+
+double accessDays(std::int64_t year, unsigned month, unsigned day, unsigned hour, unsigned minute, unsigned second,
+                  std::uint32_t fraction)
+{
+    // Days since 1899-12-30 of the date: civilFromDays the other way round.
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const auto monthFromMarch = std::int64_t(month > 2 ? month - 3 : month + 9);
+    const std::int64_t dayOfYear = (153 * monthFromMarch + 2) / 5 + std::int64_t(day) - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const std::int64_t days = era * 146097 + dayOfEra - 719468 - kDays1970To1899;
+    // The time of day is counted forward even before day 0.
+    const double time = (hour * 3600.0 + minute * 60.0 + second + fraction / 1e9) / 86400.0;
+    return days >= 0 ? double(days) + time : double(days) - time;
+}
+
+bool appendReplicationIdText(std::string& out, std::string_view text)
+{
+    if (text.size() == 38 && text.front() == '{' && text.back() == '}')
+        text = text.substr(1, 36);
+    if (text.size() != 36)
+        return false;
+    std::string id = "{";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash != (c == '-'))
+            return false;
+        if (dash || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))
+            id += c;
+        else if (c >= 'a' && c <= 'f')
+            id += char(c - 'a' + 'A');
+        else
+            return false;
+    }
+    out += id;
+    out += '}';
+    return true;
+}
+
+std::wstring bracketedName(std::wstring_view name)
+{
+    std::wstring out = L"[";
+    for (wchar_t c : name) {
+        out += c;
+        if (c == L']')
+            out += L']';
+    }
+    return out + L"]";
+}
+
+std::wstring connectionValue(std::wstring_view value)
+{
+    if (value.find_first_of(L";{}") == std::wstring_view::npos && value.find(L' ') != 0)
+        return std::wstring(value);
+    std::wstring out = L"{";
+    for (wchar_t c : value) {
+        out += c;
+        if (c == L'}')
+            out += L'}';
+    }
+    return out + L"}";
+}
+
+ValuePiece valuePiece(std::span<const std::string> warnings, std::optional<std::size_t> length, const char* written,
+                      std::size_t room, std::size_t terminator)
+{
+    // It fitted: its length holds, even when a warning came with it.
     if (length && *length <= room)
         return {*length, true, true};
-    // Truncated, the rest to come; or (a driver at odds with itself) said complete
-    // yet longer than the buffer: one more call tells.
-    if (!complete || length)
+    // Truncated, the rest to come; or (a driver at odds with itself) longer than
+    // the buffer without a word of truncation: one more call tells.
+    const bool truncated = std::find(warnings.begin(), warnings.end(), "01004") != warnings.end();
+    if (truncated || length)
         return {room, false, true};
-    // The last piece, of a length the driver did not say: text ends at its
-    // terminator, binary data cannot be told from what follows it.
+    // The last piece, of a length the driver did not say (any warning but 01004
+    // is about something else): text ends at its terminator, binary data cannot
+    // be told from what follows it.
     if (terminator == 0)
         return {0, true, false};
     for (std::size_t at = 0; at + terminator <= room; at += terminator) {

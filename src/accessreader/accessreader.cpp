@@ -1,5 +1,6 @@
 // Reads a Microsoft Access file with libmdb and writes what it finds to
-// standard output as frames (see accessframes/AccessFrames.h):
+// standard output as frames (see accessframes/AccessFrames.h), on a descriptor
+// of their own, apart from what libmdb prints (ReaderOutput.h):
 //
 //   ondiva-accessreader list FILE            every user table, with its columns and row count
 //   ondiva-accessreader dump FILE TABLE...   the named tables, with all their rows
@@ -10,10 +11,10 @@
 //
 // Every value goes out exactly as the file holds it: texts and memos in UTF-8,
 // numbers, dates and replication IDs as their exact text (AccessValues.h), OLE
-// objects and binary values as their raw bytes. libmdb finds the rows and
-// decodes the texts; the values themselves are formatted here from their
-// stored bytes, and memo and OLE values are gathered here from their
-// long-value pages, so that nothing is cut short at a NUL or silently dropped.
+// objects and binary values as their raw bytes. libmdb finds the rows; the
+// values themselves are formatted here from their stored bytes, texts
+// included, and memo and OLE values are gathered here from their long-value
+// pages, so that nothing is cut short at a NUL or silently dropped.
 
 #include "AccessValues.h"
 #include "ReaderOutput.h"
@@ -173,21 +174,17 @@ private:
     {
         toUtf8(column, reinterpret_cast<const unsigned char*>(stored.data()), stored.size());
     }
-    // Text as libmdb decodes it (UCS-2, compressed Unicode or the file's code
-    // page), in UTF-8: at most three bytes for each byte stored.
+    // Text from its stored bytes (AccessValues.h), in UTF-8: at most three
+    // bytes for each byte stored. (libmdb's own decoding goes through UCS-2,
+    // which has no room for a character beyond U+FFFF.)
     void toUtf8(MdbColumn* column, const unsigned char* stored, size_t size)
     {
-        if (size == 0)
-            return;
-        const size_t room = 3 * size + 16;
-        if (room > kMaxValueLength)
+        if (3 * size + 16 > kMaxValueLength)
             fail(FailureReason::ValueTooLong, about(column) + " is too long");
-        m_text.resize(room);
-        const int length =
-            mdb_unicode2ascii(m_mdb, reinterpret_cast<const char*>(stored), size, m_text.data(), m_text.size());
-        if (length < 0 || size_t(length) + 1 >= room)
-            fail(FailureReason::ValueTooLong, about(column) + " is too long");
-        m_text.resize(size_t(length));
+        if (IS_JET3(m_mdb))
+            appendJet3Text(m_text, stored, size);
+        else
+            appendJet4Text(m_text, stored, size);
     }
 
     // The bytes of a memo or OLE value: after the header in the row (inline),
@@ -301,10 +298,16 @@ void writeRows(MdbHandle* mdb, MdbTableDef* table)
 
 int main(int argc, char** argv)
 {
+    // Before libmdb is called: what it prints to standard output goes to standard error instead.
+    separateFrames();
     // A closed pipe is a failure to report by the exit status, not a signal that kills the reader.
     std::signal(SIGPIPE, SIG_IGN);
-    // Texts go out in UTF-8, whatever libmdb's environment asks for.
+    // The names of tables and columns, which libmdb decodes, go out in UTF-8 and,
+    // from a Jet 3 file, read as Windows-1252 like the values, whatever libmdb's
+    // environment asks for.
+    ::unsetenv("MDBICONV");
     ::unsetenv("MDB_ICONV");
+    ::unsetenv("MDB_JET3_CHARSET");
 
     if (argc < 3 || (std::strcmp(argv[1], "list") != 0 && std::strcmp(argv[1], "dump") != 0))
         fail(FailureReason::Usage, "usage: ondiva-accessreader list FILE | dump FILE TABLE...");
@@ -313,6 +316,17 @@ int main(int argc, char** argv)
     std::unique_ptr<MdbHandle, Closer> mdb(mdb_open(argv[2], MDB_NOFLAGS));
     if (!mdb)
         fail(FailureReason::CannotOpen, std::string("libmdb cannot open ") + argv[2]);
+    // libmdb decodes the names of Jet 4 tables and columns from UCS-2, which has
+    // no room for characters beyond U+FFFF; UTF-16 has. (It closes the converter
+    // with the file.)
+    if (!IS_JET3(mdb.get())) {
+        const iconv_t utf16 = iconv_open("UTF-8", "UTF-16LE");
+        if (utf16 != iconv_t(-1)) {
+            if (mdb->iconv_in != iconv_t(-1))
+                iconv_close(mdb->iconv_in);
+            mdb->iconv_in = utf16;
+        }
+    }
     if (!mdb_read_catalog(mdb.get(), MDB_TABLE))
         fail(FailureReason::NoCatalog, "the list of tables cannot be read");
 

@@ -1,6 +1,7 @@
 // Reads a Microsoft Access file through ODBC, on Windows, and writes what it
-// finds to standard output as frames (see accessframes/AccessFrames.h), with
-// the same command line as the Linux reader:
+// finds to standard output as frames (see accessframes/AccessFrames.h), on a
+// descriptor of their own, apart from what a driver prints (ReaderOutput.h),
+// with the same command line as the Linux reader:
 //
 //   ondiva-accessreader list FILE            every user table, with its columns and row count
 //   ondiva-accessreader dump FILE TABLE...   the named tables, with all their rows
@@ -30,9 +31,6 @@
 #include <sql.h>
 #include <sqlext.h>
 // clang-format on
-
-#include <fcntl.h>
-#include <io.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -103,32 +101,6 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle, std::vector<std::str
     return out.empty() ? "no diagnostic" : out;
 }
 
-// A table name as an Access SQL identifier: in brackets, a closing bracket doubled.
-std::wstring bracketed(const std::wstring& name)
-{
-    std::wstring out = L"[";
-    for (wchar_t c : name) {
-        out += c;
-        if (c == L']')
-            out += L']';
-    }
-    return out + L"]";
-}
-
-// A value for a connection string, in braces when it holds what would end it.
-std::wstring attribute(const std::wstring& value)
-{
-    if (value.find_first_of(L";{}") == std::wstring::npos && value.find(L' ') != 0)
-        return value;
-    std::wstring out = L"{";
-    for (wchar_t c : value) {
-        out += c;
-        if (c == L'}')
-            out += L'}';
-    }
-    return out + L"}";
-}
-
 // The same file as a Unix path when running under Wine, whose odbc32 hands the
 // calls to the host's unixODBC: its drivers open Unix paths. Empty elsewhere.
 std::wstring unixPathUnderWine(const std::wstring& path)
@@ -194,7 +166,7 @@ SQLHDBC connect(SQLHENV environment, const std::wstring& path)
             SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection);
             // Only read: the file stays exactly as it was (some drivers refuse the attribute).
             SQLSetConnectAttrW(connection, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
-            std::wstring text = L"Driver={" + std::wstring(driver) + L"};DBQ=" + attribute(dbq) + L";ReadOnly=1;";
+            std::wstring text = L"Driver={" + std::wstring(driver) + L"};DBQ=" + connectionValue(dbq) + L";ReadOnly=1;";
             SQLWCHAR out[1024];
             SQLSMALLINT outLength = 0;
             const SQLRETURN rc = SQLDriverConnectW(connection, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()),
@@ -252,7 +224,7 @@ std::vector<std::wstring> userTables(SQLHDBC connection)
 std::uint64_t declaredRows(SQLHDBC connection, const std::wstring& table)
 {
     Statement count(connection);
-    std::wstring sql = L"select count(*) from " + bracketed(table);
+    std::wstring sql = L"select count(*) from " + bracketedName(table);
     char text[32] = {};
     SQLLEN length = 0;
     if (!SQL_SUCCEEDED(SQLExecDirectW(count.handle(), reinterpret_cast<SQLWCHAR*>(sql.data()), SQL_NTS)) ||
@@ -264,52 +236,6 @@ std::uint64_t declaredRows(SQLHDBC connection, const std::wstring& table)
     if (end == text)
         fail(FailureReason::NoCatalog, "table " + utf8(table) + " counts its rows as \"" + text + "\"");
     return rows;
-}
-
-// Normalises a Currency or Decimal value the driver gave as text ("-12.5",
-// ".5") to the column's scale, as AccessValues prints it; digits beyond the
-// scale are kept unless they are zeros, so that nothing is rounded away.
-bool appendScaled(std::string& out, const std::string& text, int scale)
-{
-    size_t at = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (negative || (!text.empty() && text[0] == '+'))
-        ++at;
-    std::string whole;
-    std::string fraction;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9')
-        whole += text[at++];
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
-            fraction += text[at++];
-    }
-    if (at != text.size() || (whole.empty() && fraction.empty()))
-        return false;
-    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
-    if (whole.empty())
-        whole = "0";
-    while (fraction.size() > size_t(std::max(scale, 0)) && fraction.back() == '0')
-        fraction.pop_back();
-    while (fraction.size() < size_t(std::max(scale, 0)))
-        fraction += '0';
-    if (negative && (whole != "0" || fraction.find_first_not_of('0') != std::string::npos))
-        out += '-';
-    out += whole;
-    if (!fraction.empty())
-        out += '.' + fraction;
-    return true;
-}
-
-// Days since 1899-12-30 of a civil date (the inverse of AccessValues' calendar).
-std::int64_t daysSince1899(std::int64_t year, unsigned month, unsigned day)
-{
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468 + 25569;
 }
 
 // Formats the values of one table's rows.
@@ -393,30 +319,28 @@ public:
                 return g_out.value({});
             // Back to Access's own number, so that the text is formatted and rounded as on Linux:
             // days since 1899-12-30, the time of day counted forward even before that day.
-            const std::int64_t day = daysSince1899(stamp.year, stamp.month, stamp.day);
-            const double time =
-                (stamp.hour * 3600.0 + stamp.minute * 60.0 + stamp.second + stamp.fraction / 1e9) / 86400.0;
-            appendDateTime(m_text, day >= 0 ? double(day) + time : double(day) - time);
+            appendDateTime(m_text, accessDays(stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute,
+                                              stamp.second, stamp.fraction));
             break;
         }
         case SQL_GUID: {
             unsigned char bytes[16] = {};
             SQLLEN length = 0;
             const SQLRETURN rc = SQLGetData(m_statement, index, SQL_C_GUID, bytes, sizeof bytes, &length);
-            if (rc == SQL_SUCCESS && length == SQL_NULL_DATA)
+            const std::vector<std::string> said = warnings(rc);
+            const bool cut = std::find(said.begin(), said.end(), "01004") != said.end();
+            if (SQL_SUCCEEDED(rc) && !cut && length == SQL_NULL_DATA)
                 return g_out.value({});
-            if (rc == SQL_SUCCESS && length == 16) {
+            if (SQL_SUCCEEDED(rc) && !cut && length == 16) {
                 appendReplicationId(m_text, bytes);
                 break;
             }
-            // A driver that gives the GUID as text: its text, in braces and upper case.
-            if (!readPieces(index, column, SQL_C_CHAR, 1, rc == SQL_SUCCESS_WITH_INFO ? 16 : 0, bytes))
+            // A driver that gives the GUID as text (its start cut short in the buffer, or
+            // refused as binary): the text, as the Linux reader writes the ID.
+            if (!readPieces(index, column, SQL_C_CHAR, 1, cut ? 16 : 0, bytes))
                 return g_out.value({});
-            for (char c : m_long) {
-                if (c != '{' && c != '}')
-                    m_text += char(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
-            }
-            m_text = '{' + m_text + '}';
+            if (!appendReplicationIdText(m_text, m_long))
+                fail(FailureReason::BadValue, about(column) + " reads as \"" + m_long + "\", not a replication ID");
             break;
         }
         case SQL_DECIMAL:
@@ -444,6 +368,15 @@ private:
     {
         fail(FailureReason::BadValue, about(column) + " (ODBC type " + std::to_string(column.type) +
                                           ") cannot be read: " + diagnostics(SQL_HANDLE_STMT, m_statement));
+    }
+
+    // The SQLSTATEs of the warnings that came with a call's result.
+    std::vector<std::string> warnings(SQLRETURN rc) const
+    {
+        std::vector<std::string> states;
+        if (rc == SQL_SUCCESS_WITH_INFO)
+            diagnostics(SQL_HANDLE_STMT, m_statement, &states);
+        return states;
     }
 
     // A fixed-size value into a zeroed buffer: the length the driver wrote, 0 for NULL.
@@ -487,7 +420,7 @@ private:
             if (length == SQL_NULL_DATA)
                 return false;
             const ValuePiece piece =
-                valuePiece(rc == SQL_SUCCESS, length >= 0 ? std::optional<size_t>(size_t(length)) : std::nullopt,
+                valuePiece(warnings(rc), length >= 0 ? std::optional<size_t>(size_t(length)) : std::nullopt,
                            m_piece.data(), m_piece.size() - terminator, terminator);
             if (!piece.known)
                 unreadable(column);
@@ -511,7 +444,7 @@ void emit(SQLHDBC connection, const std::wstring& table, bool dump)
 {
     const std::uint64_t declared = declaredRows(connection, table);
     Statement rows(connection);
-    std::wstring sql = L"select * from " + bracketed(table);
+    std::wstring sql = L"select * from " + bracketedName(table);
     if (!SQL_SUCCEEDED(SQLExecDirectW(rows.handle(), reinterpret_cast<SQLWCHAR*>(sql.data()), SQL_NTS)))
         fail(FailureReason::NoCatalog, "the definition of table " + utf8(table) + " cannot be read: " + rows.why());
     SQLSMALLINT count = 0;
@@ -579,8 +512,8 @@ void emit(SQLHDBC connection, const std::wstring& table, bool dump)
 
 int main()
 {
-    // Frames are bytes: no CRLF in place of LF.
-    _setmode(_fileno(stdout), _O_BINARY);
+    // Before any ODBC call: a driver that prints to standard output prints to standard error instead.
+    separateFrames();
 
     // The arguments as the system holds them, in UTF-16, whatever the ANSI code page.
     int argc = 0;
