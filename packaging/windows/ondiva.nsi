@@ -1,14 +1,16 @@
 ; The Windows installer: per user, no administrator rights, into the user's own
 ; programs folder, where the catalogue beside the program may be written.
 ;
-;   makensis -DVERSION=1.0 -DSOURCE=<program folder> -DICON=<ondiva.ico> -DSIZE_KB=<size>
-;            -DOUTFILE=<setup.exe> ondiva.nsi
+;   makensis -DVERSION=1.0 -DSOURCE=<program folder> -DFILES=<file list .nsh> -DICON=<ondiva.ico>
+;            -DSIZE_KB=<size> -DOUTFILE=<setup.exe> ondiva.nsi
 ;
-; SOURCE is the program folder scripts/windows/package.sh lays out. Installing
+; SOURCE is the program folder scripts/windows/package.sh lays out; FILES names
+; each of its files and folders (scripts/windows/installer-files.sh), for the
+; installer to install and the uninstaller to delete exactly those. Installing
 ; again (an upgrade or a repair) replaces the program but never the catalogue
 ; qx.mdb: it holds the user's rows and the updates recorded. Uninstalling
-; removes the program and leaves the catalogue, and any Access original kept
-; beside it, where they are.
+; removes what the installer put there and leaves the catalogue, any Access
+; original kept beside it and every other file where they are.
 
 ; A 64-bit installer for a 64-bit program: it also runs where only 64-bit
 ; programs may (and under a 64-bit-only Wine).
@@ -18,6 +20,8 @@ RequestExecutionLevel user
 ManifestDPIAware true
 
 !include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "${FILES}"
 
 !define PRODUCT "Ondiva Magazine"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Ondiva"
@@ -64,14 +68,7 @@ Section "Ondiva Magazine"
     SetShellVarContext current
     SetOutPath "$INSTDIR"
     SetOverwrite on
-    File "${SOURCE}/ondiva.exe"
-    File "${SOURCE}/ondiva-accessreader.exe"
-    File "${SOURCE}/ondiva-accessreader64.exe"
-    File "${SOURCE}/qt.conf"
-    File "${SOURCE}/*.dll"
-    File /r "${SOURCE}/plugins"
-    File /r "${SOURCE}/translations"
-    File /r "${SOURCE}/licenses"
+    !insertmacro ONDIVA_INSTALL_FILES
 
     ; The catalogue only where none is: it goes in under a name of its own and
     ; takes qx.mdb only once complete, and Rename never replaces a file.
@@ -104,21 +101,21 @@ Section "Ondiva Magazine"
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE_KB}
 SectionEnd
 
+; Deletes exactly the files the installer put there and then those of its
+; folders left empty: the catalogue, an Access original kept beside it and any
+; other file stay. The Start-menu entry and the uninstall entry go only when
+; they are this folder's (a later install elsewhere has its own).
 Section "Uninstall"
     SetShellVarContext current
-    Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-    Delete "$INSTDIR\ondiva.exe"
-    Delete "$INSTDIR\ondiva-accessreader.exe"
-    Delete "$INSTDIR\ondiva-accessreader64.exe"
-    Delete "$INSTDIR\qt.conf"
-    Delete "$INSTDIR\*.dll"
-    RMDir /r "$INSTDIR\plugins"
-    RMDir /r "$INSTDIR\translations"
-    RMDir /r "$INSTDIR\licenses"
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 == $INSTDIR
+        Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+        DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ${EndIf}
+    !insertmacro ONDIVA_UNINSTALL_FILES
     Delete "$INSTDIR\uninstall.exe"
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
-    ; Only an empty folder goes: the catalogue and its Access original stay.
     RMDir "$INSTDIR"
-    IfFileExists "$INSTDIR\qx.mdb" 0 +2
+    ${If} ${FileExists} "$INSTDIR\qx.mdb"
         DetailPrint "$(CatalogueLeft)"
+    ${EndIf}
 SectionEnd
