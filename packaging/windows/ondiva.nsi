@@ -145,6 +145,7 @@ Function .onInit
     ${GetOptions} $0 "/CATALOGUE=" $CatalogueSource
     ${IfNot} ${Errors}
         ${WordReplace} $CatalogueSource '"' "" "+" $CatalogueSource
+        Call AbsoluteCatalogueSource
         StrCpy $CatalogueChoice earlier
         ; A file that cannot be used ends a silent install here, before anything
         ; is written; the window's page says why.
@@ -156,6 +157,18 @@ Function .onInit
                 SetErrorLevel 2
                 Quit
             ${EndIf}
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
+; A path relative to the folder the installer was started from (setup.exe /S
+; /CATALOGUE=qx.mdb) made whole while that is still the current folder.
+Function AbsoluteCatalogueSource
+    ${If} $CatalogueSource != ""
+        System::Call 'kernel32::GetFullPathNameW(w "$CatalogueSource", i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
+        ${If} $2 > 0
+        ${AndIf} $2 < ${NSIS_MAX_STRLEN}
+            StrCpy $CatalogueSource $1
         ${EndIf}
     ${EndIf}
 FunctionEnd
@@ -302,6 +315,7 @@ Function CataloguePageLeave
     ${EndIf}
     ${NSD_GetText} $PathBox $CatalogueSource
     ${WordReplace} $CatalogueSource '"' "" "+" $CatalogueSource
+    Call AbsoluteCatalogueSource
     ${NSD_GetState} $EarlierButton $0
     ${If} $0 <> ${BST_CHECKED}
         StrCpy $CatalogueChoice demo
