@@ -7,7 +7,8 @@
 #   2. a silent install with /CATALOGUE= naming the Access qx.mdb (quoted whole,
 #      as Windows quotes an argument) lays out the program, its Start-menu and
 #      uninstall entries, and a byte-identical copy of the catalogue, the
-#      source untouched, though a qx.ldb lies beside it;
+#      source untouched, though a qx.ldb lies beside it; the program's first
+#      start shows its question about converting, and changes nothing unanswered;
 #   3. installing again, naming another catalogue, over a changed catalogue and a
 #      damaged program: the program comes back, the catalogue stays as it was;
 #   4. uninstalling leaves the catalogue and the Access original kept beside it;
@@ -38,6 +39,15 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=it_IT.UTF-8 LC_ALL=it_IT.UTF-8
 fail() { echo "test-installer: FAIL: $*" >&2; exit 1; }
 step() { echo "test-installer: $*" >&2; }
+
+# A virtual screen from the start: a Wine server started without a display would
+# keep the windows off screen.
+display=":${ONDIVA_INSTALLER_DISPLAY:-42}"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'wineserver -k 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true' EXIT
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 rm -rf "$WINEPREFIX"
 mkdir -p "$(dirname "$WINEPREFIX")" "$shots"
@@ -106,6 +116,24 @@ cmp "$old/qx.mdb" "$folder/qx.mdb" || fail "the installed catalogue is not a cop
 entry="$(wine reg query "$key" 2>/dev/null | tr -d '\r')"
 grep -q 'DisplayName.*Ondiva Magazine' <<<"$entry" || fail "no uninstall entry: $entry"
 grep -q 'UninstallString.*uninstall.exe' <<<"$entry" || fail "the uninstall entry has no uninstaller"
+# shown SECONDS TITLE: whether a window so titled shows within that time.
+shown() {
+    for _ in $(seq $(($1 * 2))); do
+        xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 && return 0
+        sleep 0.5
+    done
+    return 1
+}
+step "the program's first start asks about converting the catalogue"
+wine "$folder/ondiva.exe" >/dev/null 2>&1 &
+started=$!
+shown 90 '^Ondiva Magazine Database Search Engine' || fail "the installed program showed no window"
+sleep 2
+import -window root "$shots/installed-first-start.png"
+step "screenshot $shots/installed-first-start.png"
+wineserver -k 2>/dev/null || true
+wait "$started" 2>/dev/null || true
+cmp "$old/qx.mdb" "$folder/qx.mdb" || fail "the program changed the catalogue before an answer"
 
 step "installing again, naming another catalogue, over the user's catalogue and a damaged program"
 printf 'righe aggiunte dal lettore' >> "$folder/qx.mdb"
@@ -154,14 +182,6 @@ done
     fail "uninstalling left in the shared folder: $(ls -A "$shared")"
 
 step "the installer's language and its catalogue page"
-# A Wine server started without a display would keep the windows off screen.
-wineserver -k 2>/dev/null || true
-display=":${ONDIVA_INSTALLER_DISPLAY:-42}"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'wineserver -k 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true' EXIT
-export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 # window LOCALE TITLE NAME KEYS ARGUMENT...: opens the installer on a system of
 # that locale, checks its window's title, presses Enter twice (welcome, folder)
 # to reach the catalogue page, then KEYS (none: "-"), and takes a screenshot.
@@ -169,11 +189,8 @@ window() {
     local locale="$1" title="$2" name="$3" keys="$4" id= installer
     LANG="$locale" LC_ALL="$locale" wine "$setup" "${@:5}" >/dev/null 2>&1 &
     installer=$!
-    for _ in $(seq 60); do
-        id="$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)" && [ -n "$id" ] && break
-        sleep 0.5
-    done
-    [ -n "$id" ] || fail "no installer window titled \"$title\" on a $locale system"
+    shown 30 "^$title\$" || fail "no installer window titled \"$title\" on a $locale system"
+    id="$(xdotool search --onlyvisible --name "^$title\$" | head -n 1)"
     for key in Return Return ${keys/-/}; do
         sleep 1.5
         timeout 5 xdotool windowfocus "$id" >/dev/null 2>&1 || true
