@@ -176,8 +176,11 @@ diff -r "$stage" "$check/Ondiva" >&2 || { log "the zip does not unpack to the pr
 rm -rf "$check"
 mv -f "$dist/$name.zip.partial" "$dist/$name.zip"
 rm -f "$dist/$name-setup.exe.partial"
-makensis -V2 -DVERSION="$version" -DSOURCE="$stage" -DICON="$BUILD/packaging/ondiva.ico" \
-    -DSIZE_KB="$size_kb" -DOUTFILE="$dist/$name-setup.exe.partial" "$REPO/packaging/windows/ondiva.nsi" >&2
+# The installer names each file it installs, and its uninstaller deletes those names only.
+"$HERE/installer-files.sh" "$stage" "$BUILD/installer-files.nsh"
+makensis -V2 -DVERSION="$version" -DSOURCE="$stage" -DFILES="$BUILD/installer-files.nsh" \
+    -DICON="$BUILD/packaging/ondiva.ico" -DSIZE_KB="$size_kb" -DOUTFILE="$dist/$name-setup.exe.partial" \
+    "$REPO/packaging/windows/ondiva.nsi" >&2
 mv -f "$dist/$name-setup.exe.partial" "$dist/$name-setup.exe"
 log "zip: $dist/$name.zip ($(du -k "$dist/$name.zip" | cut -f1) KiB, $size_kb KiB unpacked)"
 log "installer: $dist/$name-setup.exe ($(du -k "$dist/$name-setup.exe" | cut -f1) KiB)"
