@@ -107,6 +107,19 @@ constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x
                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// The text between open and close, a close within it doubled, as ODBC quotes
+// identifiers and connection values
+std::wstring enclosed(std::wstring_view text, wchar_t open, wchar_t close)
+{
+    std::wstring out(1, open);
+    for (wchar_t c : text) {
+        out += c;
+        if (c == close)
+            out += close;
+    }
+    return out + close;
+}
+
 } // namespace
 
 std::uint64_t littleEndian(const unsigned char* bytes, int size)
@@ -317,28 +330,13 @@ bool appendReplicationIdText(std::string& out, std::string_view text)
     return true;
 }
 
-std::wstring bracketedName(std::wstring_view name)
-{
-    std::wstring out = L"[";
-    for (wchar_t c : name) {
-        out += c;
-        if (c == L']')
-            out += L']';
-    }
-    return out + L"]";
-}
+std::wstring bracketedName(std::wstring_view name) { return enclosed(name, L'[', L']'); }
 
 std::wstring connectionValue(std::wstring_view value)
 {
     if (value.find_first_of(L";{}") == std::wstring_view::npos && value.find(L' ') != 0)
         return std::wstring(value);
-    std::wstring out = L"{";
-    for (wchar_t c : value) {
-        out += c;
-        if (c == L'}')
-            out += L'}';
-    }
-    return out + L"}";
+    return enclosed(value, L'{', L'}');
 }
 
 ValuePiece valuePiece(std::span<const std::string> warnings, std::optional<std::size_t> length, const char* written,
