@@ -1,4 +1,5 @@
 #include "AccessValues.h"
+#include "update/Windows1252.h"
 
 #include <algorithm>
 #include <charconv>
@@ -100,12 +101,6 @@ private:
     std::string& m_out;
     char16_t m_high = 0;
 };
-
-// Windows-1252's 0x80-0x9F; above them it is Latin-1.
-constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // The text between open and close, a close within it doubled, as ODBC quotes
 // identifiers and connection values
@@ -251,10 +246,7 @@ void appendJet4Text(std::string& out, const unsigned char* stored, std::size_t s
 
 void appendJet3Text(std::string& out, const unsigned char* stored, std::size_t size)
 {
-    for (std::size_t at = 0; at < size; ++at) {
-        const unsigned char byte = stored[at];
-        appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? char32_t(kCp1252High[byte - 0x80]) : char32_t(byte));
-    }
+    update::appendWindows1252AsUtf8(out, std::string_view(reinterpret_cast<const char*>(stored), size));
 }
 
 bool appendScaled(std::string& out, std::string_view text, int scale)

@@ -5,14 +5,6 @@
 namespace ondiva::update {
 namespace {
 
-// The characters of 0x80-0x9F; the rest of the upper half is Latin-1.
-constexpr std::array<char16_t, 32> kHighControls{
-    u'\u20AC', u'\u0081', u'\u201A', u'\u0192', u'\u201E', u'\u2026', u'\u2020', u'\u2021',
-    u'\u02C6', u'\u2030', u'\u0160', u'\u2039', u'\u0152', u'\u008D', u'\u017D', u'\u008F',
-    u'\u0090', u'\u2018', u'\u2019', u'\u201C', u'\u201D', u'\u2022', u'\u2013', u'\u2014',
-    u'\u02DC', u'\u2122', u'\u0161', u'\u203A', u'\u0153', u'\u009D', u'\u017E', u'\u0178',
-};
-
 // The UTF-8 form of each byte 0x80-0xFF, at most three bytes long.
 struct Encoded {
     std::array<char, 3> bytes{};
@@ -23,7 +15,7 @@ constexpr std::array<Encoded, 128> makeTable()
 {
     std::array<Encoded, 128> table{};
     for (unsigned b = 0x80; b <= 0xFF; ++b) {
-        const char32_t c = b < 0xA0 ? kHighControls[b - 0x80] : char32_t(b);
+        const char32_t c = b < 0xA0 ? kWindows1252High[b - 0x80] : char32_t(b);
         Encoded& e = table[b - 0x80];
         if (c < 0x800) {
             e.bytes = {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F)), 0};

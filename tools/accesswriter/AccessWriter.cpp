@@ -1,4 +1,5 @@
 #include "AccessWriter.h"
+#include "update/Windows1252.h"
 
 #include <algorithm>
 #include <array>
@@ -317,19 +318,12 @@ void decodeUtf8(std::string_view text, Emit&& emit)
     }
 }
 
-// Windows-1252 bytes 0x80 to 0x9F; the five the code page leaves undefined
-// (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for U+0081 to U+009D, as on Windows.
-constexpr std::array<char16_t, 32> kCp1252High = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 std::uint8_t toCp1252(char32_t cp)
 {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
         return std::uint8_t(cp);
-    for (std::size_t i = 0; i < kCp1252High.size(); ++i)
-        if (kCp1252High[i] == cp)
+    for (std::size_t i = 0; i < update::kWindows1252High.size(); ++i)
+        if (update::kWindows1252High[i] == cp)
             return std::uint8_t(0x80 + i);
     return '?';
 }
