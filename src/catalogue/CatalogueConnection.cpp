@@ -20,7 +20,16 @@ QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 CatalogueError notCatalogue(const QString& path, const QString& reason)
 {
     return {CatalogueError::Kind::NotCatalogue,
-            u"Impossibile usare il file «%1»: non è un catalogo valido (%2)."_s.arg(shown(path), reason)};
+            u"Impossibile usare il file «%1»: non è un catalogo valido (%2)."_s.arg(shown(path), reason), {}, reason};
+}
+
+// A catalogue that is missing or unusable can be replaced from the File menu: its notice says how.
+CatalogueError pointingToEarlierCatalogue(CatalogueError error)
+{
+    if (error.kind == CatalogueError::Kind::Missing || error.kind == CatalogueError::Kind::NotCatalogue)
+        error.message += u"\n\nPer usare il catalogo di una versione precedente, o una sua copia, scegliere "
+                         u"File ▸ Open earlier catalogue…"_s;
+    return error;
 }
 
 Status bindAll(sqlite::Statement& statement, std::span<const QUtf8StringView> values, const QString& path, sqlite3* db)
@@ -53,6 +62,7 @@ CatalogueError errorFor(int sqliteCode, const QString& path, const QString& deta
     case SQLITE_CORRUPT: {
         CatalogueError invalid = notCatalogue(path, u"il file è danneggiato o è di un altro tipo"_s);
         invalid.detail = detail;
+        invalid.reason = u"il file è danneggiato o è di un altro tipo"_s;
         return invalid;
     }
     case SQLITE_FULL:
@@ -164,7 +174,27 @@ Result<Connection> Connection::create(const QString& path)
 
 Result<Connection> Connection::open(const QString& path, Access access)
 {
-    return access == Access::Create ? create(path) : openExisting(path, nullptr);
+    switch (access) {
+    case Access::Create:
+        return create(path);
+    case Access::Inspect:
+        return inspect(path);
+    case Access::Read:
+        break;
+    }
+    return openExisting(path, nullptr);
+}
+
+Result<Connection> Connection::inspect(const QString& path)
+{
+    sqlite::Database db;
+    if (const int rc = db.openImmutable(path); rc != SQLITE_OK)
+        return errorFor(rc, path, db.errorMessage());
+    sqlite3_extended_result_codes(db.get(), 1);
+    Connection connection(std::move(db), path);
+    if (Status schema = connection.checkSchema(); !schema)
+        return schema.error();
+    return connection;
 }
 
 Result<Connection> Connection::openForWriting(const QString& path, CatalogueFiles& files)
@@ -176,10 +206,10 @@ Result<Connection> Connection::openExisting(const QString& path, CatalogueFiles*
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return CatalogueError{CatalogueError::Kind::Missing,
-                              u"Impossibile aprire il catalogo «%1»: il file non esiste."_s.arg(shown(path))};
+        return pointingToEarlierCatalogue({CatalogueError::Kind::Missing,
+                                           u"Impossibile aprire il catalogo «%1»: il file non esiste."_s.arg(shown(path))});
     if (!info.isFile())
-        return notCatalogue(path, u"non è un file"_s);
+        return pointingToEarlierCatalogue(notCatalogue(path, u"non è un file"_s));
     const bool writable = markedWritable(info);
     if (forWriting) {
         if (!writable)
@@ -198,7 +228,7 @@ Result<Connection> Connection::openExisting(const QString& path, CatalogueFiles*
     sqlite::Database db;
     const int rc = db.open(path, writable);
     if (rc != SQLITE_OK)
-        return errorFor(rc, path, db.errorMessage());
+        return pointingToEarlierCatalogue(errorFor(rc, path, db.errorMessage()));
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
     sqlite3_extended_result_codes(db.get(), 1);
     if (const int likeRc = like::registerFunctions(db.get()); likeRc != SQLITE_OK)
@@ -211,7 +241,7 @@ Result<Connection> Connection::openExisting(const QString& path, CatalogueFiles*
                                   u"Il catalogo «%1» è ancora nel formato di Microsoft Access delle versioni "
                                   u"precedenti del programma. Riavviare il programma: all'avvio proporrà di "
                                   u"convertirlo."_s.arg(shown(path))};
-        return schema.error();
+        return pointingToEarlierCatalogue(schema.error());
     }
     if (writable)
         connection.removeStaleJournal();

@@ -70,7 +70,10 @@ public:
     // Create fills a new, empty file that is not yet a catalogue: it has no
     // tables to check, and it keeps no journal, since the file is thrown away
     // unless it is complete (its writer forces it to disk once, at the end).
-    enum class Access { Read, Create };
+    // Inspect reads a file that is not the program's to change (one the user
+    // offers as a catalogue): read-only and immutable, so that not even a
+    // journal beside it is rolled back.
+    enum class Access { Read, Create, Inspect };
 
     // Opens an existing file; never creates one. For Read, checks that the file
     // is a catalogue with every table and column the program uses; for Create,
@@ -100,6 +103,7 @@ public:
 private:
     static Result<Connection> create(const QString& path);
     static Result<Connection> openExisting(const QString& path, CatalogueFiles* forWriting);
+    static Result<Connection> inspect(const QString& path);
     Connection(sqlite::Database db, QString path)
         : m_db(std::move(db))
         , m_path(std::move(path))

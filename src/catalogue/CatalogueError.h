@@ -20,6 +20,7 @@ struct CatalogueError {
     Kind kind = Kind::Failed;
     QString message;     // for the user, in Italian
     QString detail = {}; // the database's own technical words, if any, for the message's details
+    QString reason = {}; // NotCatalogue: what is wrong with the file, as a clause in Italian
 };
 
 // A value or the error that prevented it.

@@ -1,5 +1,6 @@
 #include "ConversionOffer.h"
 
+#include "CatalogueBringIn.h"
 #include "LegacyConversion.h"
 #include "LegacyFormat.h"
 #include "platform/ConversionProgress.h"
@@ -23,17 +24,19 @@ ConversionOffer::ConversionOffer(QString cataloguePath, QString title, MessageBo
     , m_progress(progress)
 {}
 
-void ConversionOffer::run()
+void ConversionOffer::run() { run(m_files.lockForConversion(m_path)); }
+
+void ConversionOffer::run(LockAttempt lock)
 {
     const auto tell = [this](const ConversionOutcome& outcome) {
         const Notice notice = noticeFor(outcome, m_path);
         m_messages.show(notice.text, MessageBox::Ok | noticeIcon(outcome), m_title, notice.details);
     };
 
-    LockAttempt lock = m_files.lockForConversion(m_path);
     switch (lock.kind) {
     case LockAttempt::Kind::Acquired:
         LegacyConversion::tidy(m_path, m_files);
+        CatalogueBringIn::tidy(m_path, m_files);
         break;
     case LockAttempt::Kind::HeldElsewhere:
         // Another window is converting, or tidying: its files are not ours to touch.
@@ -64,6 +67,7 @@ void ConversionOffer::run()
     if (m_messages.show(question, MessageBox::YesNo | MessageBox::IconQuestion, m_title) != MessageBox::AnswerYes)
         return;
     ConversionOutcome outcome;
+    m_progress.setWording(ConversionProgress::Wording::conversion());
     m_progress.runWhileShown([&] { outcome = conversion.run(); });
     // The outcome is on disk whatever the user does next: another window may start now.
     lock.lock.reset();

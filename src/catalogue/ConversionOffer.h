@@ -1,9 +1,10 @@
 #pragma once
 
+#include "platform/CatalogueFiles.h"
+
 #include <QString>
 
 namespace ondiva {
-class CatalogueFiles;
 class ConversionProgress;
 class LegacyCatalogueReader;
 class MessageBox;
@@ -25,6 +26,9 @@ public:
                     CatalogueFiles& files, ConversionProgress& progress);
 
     void run();
+    // The same, with the conversion lock already tried for (by a command that
+    // brought the catalogue in and keeps the lock until the question is answered).
+    void run(LockAttempt lock);
 
 private:
     QString m_path;

@@ -1,6 +1,7 @@
 #include "LegacyConversion.h"
 
 #include "CatalogueConnection.h"
+#include "CatalogueSwap.h"
 #include "LegacyFormat.h"
 #include "platform/ConversionProgress.h"
 #include "platform/MarkedWritable.h"
@@ -31,38 +32,12 @@ const QString& temporaryTag()
 }
 
 constexpr qint64 kRowsPerProgressStep = 4096;
-constexpr int kMaxKeptNames = 1000;
-
-// The n-th name the original may be kept under, beside the catalogue.
-QString keptCandidate(const QString& cataloguePath, int n)
-{
-    const QFileInfo info(cataloguePath);
-    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
-    const QString number = n > 1 ? u'-' + QString::number(n) : QString();
-    return info.dir().filePath(info.completeBaseName() + u"-originale-access"_s + number + suffix);
-}
 
 bool contains(const QStringList& names, QAnyStringView name)
 {
     return std::any_of(names.begin(), names.end(), [&](const QString& candidate) {
         return QAnyStringView::compare(candidate, name, Qt::CaseInsensitive) == 0;
     });
-}
-
-// Whether two files hold the same bytes; false if either cannot be read.
-bool sameBytes(const QString& a, const QString& b)
-{
-    QFile first(a);
-    QFile second(b);
-    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) || first.size() != second.size())
-        return false;
-    constexpr qint64 kChunk = 1 << 16;
-    while (!first.atEnd()) {
-        const QByteArray chunk = first.read(kChunk);
-        if (chunk.isEmpty() || second.read(kChunk) != chunk)
-            return false;
-    }
-    return second.atEnd();
 }
 
 // One of the five tables: where it is in the Access file and its columns, whose
@@ -165,14 +140,7 @@ LegacyConversion::LegacyConversion(QString cataloguePath, LegacyCatalogueReader&
     , m_progress(progress)
 {}
 
-QString LegacyConversion::keptName() const
-{
-    for (int n = 1; n < kMaxKeptNames; ++n) {
-        if (!m_files.exists(keptCandidate(m_path, n)))
-            return keptCandidate(m_path, n);
-    }
-    return keptCandidate(m_path, kMaxKeptNames);
-}
+QString LegacyConversion::keptName() const { return firstFreeKeptName(m_path, kKeptAccessOriginal, m_files); }
 
 void LegacyConversion::tidy(const QString& cataloguePath, CatalogueFiles& files)
 {
@@ -182,9 +150,9 @@ void LegacyConversion::tidy(const QString& cataloguePath, CatalogueFiles& files)
     // its place, a conversion leaves the original under both names.
     if (!accessFormatOfFile(cataloguePath))
         return;
-    for (int n = 1; n < kMaxKeptNames && files.exists(keptCandidate(cataloguePath, n)); ++n) {
-        if (files.sameFile(keptCandidate(cataloguePath, n), cataloguePath))
-            files.remove(keptCandidate(cataloguePath, n));
+    for (int n = 1; files.exists(keptCandidate(cataloguePath, kKeptAccessOriginal, n)); ++n) {
+        if (files.sameFile(keptCandidate(cataloguePath, kKeptAccessOriginal, n), cataloguePath))
+            files.remove(keptCandidate(cataloguePath, kKeptAccessOriginal, n));
     }
 }
 
@@ -288,48 +256,17 @@ ConversionOutcome LegacyConversion::write(const QString& temporary)
 
 ConversionOutcome LegacyConversion::swapIn(const QString& temporary, ConversionOutcome outcome)
 {
-    // First the original gets a second name, so that its bytes exist under
-    // some name at every moment; then the new catalogue takes its name.
-    QString kept;
-    for (int n = 1;; ++n) {
-        kept = keptCandidate(m_path, n);
-        const FileStatus status = m_files.keepAs(m_path, kept);
-        if (status)
-            break;
-        if (status.kind != FileStatus::Kind::Exists || n >= kMaxKeptNames)
-            return ConversionOutcome::fileFailed(status);
-    }
-    if (FileStatus synced = m_files.syncFolder(kept); !synced)
-        return keepOnlyIfNeeded(kept, ConversionOutcome::fileFailed(synced));
-    if (FileStatus renamed = m_files.rename(temporary, m_path); !renamed) {
-        if (m_files.exists(temporary))
-            return keepOnlyIfNeeded(kept, ConversionOutcome::fileFailed(renamed));
-        // The rename took effect although it reported an error: the new
-        // catalogue has the name, and the original is only under the kept one.
-        outcome.unconfirmed = true;
-        outcome.unconfirmedDetail = renamed.detail;
-    } else if (FileStatus synced = m_files.syncFolder(m_path); !synced) {
-        // Converted: the swap stands, and is never undone by dropping the kept original.
-        outcome.unconfirmed = true;
-        outcome.unconfirmedDetail = synced.detail;
+    SwapResult swapped = catalogue::swapIn(m_files, m_path, temporary, kKeptAccessOriginal);
+    if (!swapped.status) {
+        ConversionOutcome failed = ConversionOutcome::fileFailed(swapped.status);
+        failed.keptAs = swapped.keptAs;
+        return failed;
     }
     outcome.kind = Kind::Converted;
-    outcome.keptAs = kept;
+    outcome.keptAs = swapped.keptAs;
+    outcome.unconfirmed = swapped.unconfirmed;
+    outcome.unconfirmedDetail = swapped.unconfirmedDetail;
     return outcome;
-}
-
-ConversionOutcome LegacyConversion::keepOnlyIfNeeded(const QString& kept, ConversionOutcome failed)
-{
-    // A swap that failed leaves the original's second name ours to take back,
-    // but only while the catalogue's name verifiably still holds the original:
-    // the same file, or, where keepAs had to copy, the same bytes. A file system
-    // that replaces a file by removing it first (some network and FUSE ones) may
-    // have lost that name on the way, and the second is then the original's only one.
-    if (m_files.sameFile(m_path, kept) || sameBytes(m_path, kept))
-        m_files.remove(kept);
-    else
-        failed.keptAs = kept;
-    return failed;
 }
 
 } // namespace ondiva::catalogue

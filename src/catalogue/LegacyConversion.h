@@ -39,9 +39,6 @@ private:
     ConversionOutcome write(const QString& temporary);
     // Puts the new file in the catalogue's place, the original kept.
     ConversionOutcome swapIn(const QString& temporary, ConversionOutcome outcome);
-    // After a failed swap: removes the original's second name if the original
-    // still has its own, else names it in the outcome.
-    ConversionOutcome keepOnlyIfNeeded(const QString& kept, ConversionOutcome failed);
 
     QString m_path;
     LegacyCatalogueReader& m_reader;

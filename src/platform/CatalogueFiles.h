@@ -7,12 +7,25 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace ondiva {
 
 struct FileStatus {
-    enum class Kind { Ok, Exists, NoSpace, Denied, InUse, Failed }; // InUse: another program holds the file
+    enum class Kind {
+        Ok,
+        Exists,
+        NoSpace,
+        Denied,
+        InUse, // another program holds the file
+        Failed,
+        // Of a copy: the file copied from could not be read (any more), or no
+        // longer holds what was copied, or the user stopped the copy.
+        SourceLost,
+        SourceChanged,
+        Cancelled,
+    };
     Kind kind = Kind::Ok;
     QString detail; // the system's own words
 
@@ -32,6 +45,9 @@ struct LockAttempt {
     FileStatus status;                   // when Failed
 };
 
+// Told how many bytes of how many a copy has written; false stops it.
+using CopyProgress = std::function<bool(qint64 done, qint64 total)>;
+
 class CatalogueFiles {
 public:
     virtual ~CatalogueFiles() = default;
@@ -44,13 +60,19 @@ public:
     // file system allows (a copy is forced to disk); an existing `name` is
     // never replaced (Exists).
     virtual FileStatus keepAs(const QString& path, const QString& name) = 0;
+    // Copies the bytes of `from`, which is only read and stays open to other
+    // programs, into `to`, an empty file made by createBeside; forces them to
+    // disk and reads both files back to compare them, piece by piece however
+    // short the system's reads. Until it returns Ok, `to` is the caller's to remove.
+    virtual FileStatus copyInto(const QString& from, const QString& to, const CopyProgress& advancing) = 0;
     // Puts source in target's place in one step.
     virtual FileStatus rename(const QString& source, const QString& target) = 0;
     // Forces to disk the folder that holds path: the names it gained or lost.
     virtual FileStatus syncFolder(const QString& path) = 0;
     virtual bool remove(const QString& path) = 0;
     virtual bool exists(const QString& path) = 0;
-    // Whether two names are the same file (one file under two names).
+    // Whether two names are the same file (one file under two names; a file
+    // the system counts one name for is never taken for another).
     virtual bool sameFile(const QString& a, const QString& b) = 0;
     // The files beside target whose names start with target's name and tag.
     virtual QStringList filesBeside(const QString& target, const QString& tag) = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -11,7 +12,26 @@ namespace ondiva {
 // painting and answering.
 class ConversionProgress {
 public:
+    // What the progress says: before the amount of work is known, while it
+    // advances ("%1" done of "%2", counted in units of `unit`), and once asked to stop.
+    struct Wording {
+        QString waiting;
+        QString advancing;
+        QString stopping;
+        qint64 unit = 1;
+
+        // The words of converting an Access catalogue, what a progress says until told otherwise.
+        static Wording conversion()
+        {
+            return {QStringLiteral("Lettura del catalogo di Microsoft Access…"),
+                    QStringLiteral("Conversione del catalogo nel nuovo formato: %1 righe su %2."),
+                    QStringLiteral("Annullamento della conversione…")};
+        }
+    };
+
     virtual ~ConversionProgress() = default;
+    // The words of the runs that follow; until set, Wording::conversion().
+    virtual void setWording(const Wording& /*wording*/) {}
     // Runs work on a thread of its own and shows the progress until it returns.
     virtual void runWhileShown(const std::function<void()>& work) = 0;
     // Called from the work's thread: the rows there are to carry over, once known.

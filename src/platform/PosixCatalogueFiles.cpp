@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -66,45 +67,129 @@ FileStatus syncFolderOf(const QString& path)
     return syncPath(QFileInfo(path).absolutePath(), O_RDONLY | O_DIRECTORY);
 }
 
-// Copies a file's bytes to a new file `to`, which must not exist, and forces them to disk.
-FileStatus copyInto(const QString& from, const QString& to)
+// A descriptor that closes as it goes.
+class Fd {
+public:
+    explicit Fd(int fd)
+        : m_fd(fd)
+    {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+constexpr size_t kCopyChunk = 1 << 20;
+
+// Reads until `size` bytes or the end of the file, however short each read
+// (a network share gives less than asked); the count, or -1 with errno set.
+ssize_t readFully(int fd, char* buffer, size_t size)
 {
-    const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return fromErrno(errno);
-    const int out = ::open(native(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        return fromErrno(error);
-    }
-    int error = 0;
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t count = ::read(in, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
+    size_t count = 0;
+    while (count < size) {
+        const ssize_t n = ::read(fd, buffer + count, size - count);
+        if (n < 0 && errno == EINTR)
             continue;
-        if (count <= 0) {
-            error = count < 0 ? errno : 0;
+        if (n < 0)
+            return -1;
+        if (n == 0)
             break;
-        }
-        for (ssize_t written = 0; written < count && !error;) {
-            const ssize_t n = ::write(out, buffer + written, size_t(count - written));
-            if (n < 0 && errno != EINTR)
-                error = errno;
-            else if (n > 0)
-                written += n;
-        }
-        if (error)
+        count += size_t(n);
+    }
+    return ssize_t(count);
+}
+
+bool writeFully(int fd, const char* buffer, size_t size)
+{
+    for (size_t written = 0; written < size;) {
+        const ssize_t n = ::write(fd, buffer + written, size - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += size_t(n);
+    }
+    return true;
+}
+
+FileStatus sourceLost(int error)
+{
+    FileStatus status = fromErrno(error);
+    status.kind = FileStatus::Kind::SourceLost;
+    return status;
+}
+
+// Reads `from` again, by its name, beside the copy: the copy counts only if the
+// file still holds, byte for byte, what was copied.
+FileStatus compareBack(const QString& from, int copy)
+{
+    const Fd in(::open(native(from).constData(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid())
+        return sourceLost(errno);
+    if (::lseek(copy, 0, SEEK_SET) != 0)
+        return fromErrno(errno);
+    std::vector<char> original(kCopyChunk);
+    std::vector<char> copied(kCopyChunk);
+    for (;;) {
+        const ssize_t a = readFully(in.get(), original.data(), kCopyChunk);
+        if (a < 0)
+            return sourceLost(errno);
+        const ssize_t b = readFully(copy, copied.data(), kCopyChunk);
+        if (b < 0)
+            return fromErrno(errno);
+        if (a != b || std::memcmp(original.data(), copied.data(), size_t(a)) != 0)
+            return {FileStatus::Kind::SourceChanged, QString::fromLocal8Bit(native(from))};
+        if (size_t(a) < kCopyChunk)
+            return {};
+    }
+}
+
+// Copies from's bytes into the open file `out` and forces them to disk.
+FileStatus copyBytes(const QString& from, int out, const CopyProgress& advancing)
+{
+    const Fd in(::open(native(from).constData(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid())
+        return sourceLost(errno);
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0)
+        return sourceLost(errno);
+    const qint64 total = info.st_size;
+    std::vector<char> buffer(kCopyChunk);
+    for (qint64 done = 0;;) {
+        const ssize_t count = readFully(in.get(), buffer.data(), kCopyChunk);
+        if (count < 0)
+            return sourceLost(errno);
+        if (!writeFully(out, buffer.data(), size_t(count)))
+            return fromErrno(errno);
+        done += count;
+        if (advancing && !advancing(done, total))
+            return {FileStatus::Kind::Cancelled, {}};
+        if (size_t(count) < kCopyChunk)
             break;
     }
-    if (!error && ::fsync(out) != 0)
-        error = errno;
-    ::close(out);
-    ::close(in);
-    if (error)
+    return ::fsync(out) == 0 ? FileStatus{} : fromErrno(errno);
+}
+
+// Copies a file's bytes to a new file `to`, which must not exist, and forces them to disk.
+FileStatus copyToNew(const QString& from, const QString& to)
+{
+    const Fd out(::open(native(to).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!out.valid())
+        return fromErrno(errno);
+    FileStatus status = copyBytes(from, out.get(), {});
+    if (status)
+        status = compareBack(from, out.get());
+    if (!status)
         ::unlink(native(to).constData());
-    return fromErrno(error);
+    return status;
 }
 
 } // namespace
@@ -136,9 +221,18 @@ FileStatus PosixCatalogueFiles::keepAs(const QString& path, const QString& name)
         if (error != EPERM && error != ENOTSUP && error != EOPNOTSUPP && error != EXDEV && error != EMLINK)
             return fromErrno(error);
         // A file system without hard links: the bytes are copied instead.
-        return copyInto(path, name);
+        return copyToNew(path, name);
     }
     return {};
+}
+
+FileStatus PosixCatalogueFiles::copyInto(const QString& from, const QString& to, const CopyProgress& advancing)
+{
+    const Fd out(::open(native(to).constData(), O_RDWR | O_TRUNC | O_CLOEXEC));
+    if (!out.valid())
+        return fromErrno(errno);
+    FileStatus status = copyBytes(from, out.get(), advancing);
+    return status ? compareBack(from, out.get()) : status;
 }
 
 FileStatus PosixCatalogueFiles::rename(const QString& source, const QString& target)
@@ -162,8 +256,10 @@ bool PosixCatalogueFiles::sameFile(const QString& a, const QString& b)
 {
     struct stat first {};
     struct stat second {};
+    // Two names of one file: the file counts them, as on Windows, where file
+    // indexes alone prove nothing.
     return ::stat(native(a).constData(), &first) == 0 && ::stat(native(b).constData(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+           first.st_nlink > 1 && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 QStringList PosixCatalogueFiles::filesBeside(const QString& target, const QString& tag)

@@ -39,6 +39,7 @@ protected:
 QtConversionProgress::QtConversionProgress(QString title, QWidget* parent)
     : m_title(std::move(title))
     , m_parent(parent)
+    , m_wording(Wording::conversion())
 {}
 
 QtConversionProgress::~QtConversionProgress() = default;
@@ -68,14 +69,14 @@ void QtConversionProgress::runWhileShown(const std::function<void()>& work)
     auto* bar = new QProgressBar(&dialog);
     dialog.setBar(bar);
     bar->setRange(0, 0);
-    dialog.setLabelText(u"Lettura del catalogo di Microsoft Access…"_s);
+    dialog.setLabelText(m_wording.waiting);
     // The dialog stays up until the work has really stopped. QProgressDialog
     // connects its own cancel() by name, so only a disconnection by name undoes it.
     QObject::disconnect(&dialog, SIGNAL(canceled()), &dialog, SLOT(cancel()));
     QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [this, &dialog, cancel] {
         m_cancelled = true;
         cancel->setEnabled(false);
-        dialog.setLabelText(u"Annullamento della conversione…"_s);
+        dialog.setLabelText(m_wording.stopping);
     });
     m_bar = bar;
     m_dialog = &dialog;
@@ -128,9 +129,10 @@ void QtConversionProgress::refresh()
     const qint64 done = m_done;
     const qint64 scale = total / std::numeric_limits<int>::max() + 1; // the dialog counts in int
     const QLocale italian(QLocale::Italian, QLocale::Italy);
+    const qint64 unit = std::max<qint64>(m_wording.unit, 1);
     // The file's own count of rows may be short of the rows it really holds.
-    dialog->setLabelText(u"Conversione del catalogo nel nuovo formato: %1 righe su %2."_s.arg(
-        italian.toString(done), italian.toString(std::max(total, done))));
+    dialog->setLabelText(m_wording.advancing.arg(italian.toString(done / unit),
+                                                 italian.toString(std::max(total, done) / unit)));
     m_bar->setRange(0, int(std::max<qint64>(total / scale, 1)));
     m_bar->setValue(int(std::min(done, total) / scale));
 }

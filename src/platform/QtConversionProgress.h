@@ -21,6 +21,7 @@ public:
     explicit QtConversionProgress(QString title, QWidget* parent = nullptr);
     ~QtConversionProgress() override;
 
+    void setWording(const Wording& wording) override { m_wording = wording; }
     void runWhileShown(const std::function<void()>& work) override;
     void start(qint64 totalRows) override;
     bool advance(qint64 rowsDone) override;
@@ -32,6 +33,7 @@ private:
 
     QString m_title;
     QWidget* m_parent;
+    Wording m_wording;
     // Set only while the work runs, so the work's thread may read them.
     std::atomic<QProgressDialog*> m_dialog{nullptr};
     QProgressBar* m_bar = nullptr;

@@ -8,7 +8,9 @@
 #include <sqlite3.h>
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <QString>
+#include <QUrl>
 #include <QUtf8StringView>
 
 #include <memory>
@@ -98,6 +100,19 @@ public:
         sqlite3* raw = nullptr;
         const int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
         const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
+        m_db.reset(raw);
+        return rc;
+    }
+
+    // Opens a file that is not ours to change for reading only, as immutable:
+    // SQLite takes no lock on it and neither looks at nor rolls back a journal
+    // beside it, so the file and everything around it stay exactly as they are.
+    int openImmutable(const QString& path)
+    {
+        sqlite3* raw = nullptr;
+        const QByteArray uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?immutable=1";
+        const int rc = sqlite3_open_v2(uri.constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                                       nullptr);
         m_db.reset(raw);
         return rc;
     }

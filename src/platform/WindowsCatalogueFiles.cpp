@@ -162,52 +162,81 @@ bool rewind(HANDLE file)
     return SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
 }
 
+constexpr DWORD kCopyChunk = 1 << 20;
+
+FileStatus sourceLost(DWORD error)
+{
+    FileStatus status = fromError(error);
+    status.kind = FileStatus::Kind::SourceLost;
+    return status;
+}
+
+// The file copied from is only read, and others may go on reading, writing,
+// renaming or deleting it meanwhile: a change shows in the comparison, a file
+// gone in its reopening.
+Handle openSource(const QString& from) { return openExisting(from, GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN); }
+
+// Copies from's bytes into the open file `out` and forces them to disk.
+FileStatus copyBytes(const QString& from, HANDLE out, const CopyProgress& advancing)
+{
+    const Handle in = openSource(from);
+    if (!in.valid())
+        return sourceLost(GetLastError());
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(in.get(), &size))
+        return sourceLost(GetLastError());
+    std::vector<char> buffer(kCopyChunk);
+    for (qint64 done = 0;;) {
+        DWORD count = 0;
+        if (!readAll(in.get(), buffer.data(), kCopyChunk, count))
+            return sourceLost(GetLastError());
+        if (!writeAll(out, buffer.data(), count))
+            return lastError();
+        done += count;
+        if (advancing && !advancing(done, size.QuadPart))
+            return {FileStatus::Kind::Cancelled, {}};
+        if (count < kCopyChunk)
+            break;
+    }
+    return FlushFileBuffers(out) ? FileStatus{} : lastError();
+}
+
+// Reads `from` again, by its name, beside the copy: the copy counts only if the
+// file still holds, byte for byte, what was copied.
+FileStatus compareBack(const QString& from, HANDLE copy)
+{
+    const Handle in = openSource(from);
+    if (!in.valid())
+        return sourceLost(GetLastError());
+    if (!rewind(copy))
+        return lastError();
+    std::vector<char> original(kCopyChunk);
+    std::vector<char> copied(kCopyChunk);
+    for (;;) {
+        DWORD a = 0;
+        DWORD b = 0;
+        if (!readAll(in.get(), original.data(), kCopyChunk, a))
+            return sourceLost(GetLastError());
+        if (!readAll(copy, copied.data(), kCopyChunk, b))
+            return lastError();
+        if (a != b || std::memcmp(original.data(), copied.data(), a) != 0)
+            return {FileStatus::Kind::SourceChanged, QDir::toNativeSeparators(from)};
+        if (a < kCopyChunk)
+            return {};
+    }
+}
+
 // Copies the bytes of `from` to a new file `to`, which must not exist, forces them
 // to disk and reads both back to compare them; a copy that fails any step is removed.
-FileStatus copyInto(const QString& from, const QString& to)
+FileStatus copyToNew(const QString& from, const QString& to)
 {
-    // Others may go on reading and writing the original (a catalogue SQLite has
-    // open); a change meanwhile shows up in the comparison.
-    const Handle in = openExisting(from, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    if (!in.valid())
-        return lastError();
     Handle out(CreateFileW(wide(to).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid())
         return lastError();
-
-    constexpr DWORD kChunk = 1 << 16;
-    std::vector<char> buffer(kChunk);
-    std::vector<char> readBack(kChunk);
-    FileStatus status;
-    bool copied = true;
-    for (DWORD count = 0;;) {
-        if (!readAll(in.get(), buffer.data(), kChunk, count) || !writeAll(out.get(), buffer.data(), count)) {
-            copied = false;
-            break;
-        }
-        if (count < kChunk)
-            break;
-    }
-    if (!copied || !FlushFileBuffers(out.get()) || !rewind(in.get()) || !rewind(out.get())) {
-        status = lastError();
-    } else {
-        for (DWORD original = 0, copy = 0;;) {
-            if (!readAll(in.get(), buffer.data(), kChunk, original) ||
-                !readAll(out.get(), readBack.data(), kChunk, copy)) {
-                status = lastError();
-                break;
-            }
-            if (original != copy || std::memcmp(buffer.data(), readBack.data(), original) != 0) {
-                status = {FileStatus::Kind::Failed,
-                          u"the copy %1 does not match %2"_s.arg(QDir::toNativeSeparators(to),
-                                                                QDir::toNativeSeparators(from))};
-                break;
-            }
-            if (original < kChunk)
-                break;
-        }
-    }
+    FileStatus status = copyBytes(from, out.get(), {});
+    if (status)
+        status = compareBack(from, out.get());
     out.close();
     if (!status)
         DeleteFileW(wide(to).c_str());
@@ -317,7 +346,17 @@ FileStatus WindowsCatalogueFiles::keepAs(const QString& path, const QString& nam
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS || !withoutHardLinks(error))
         return fromError(error);
     // A file system without hard links: the bytes are copied instead.
-    return copyInto(path, name);
+    return copyToNew(path, name);
+}
+
+FileStatus WindowsCatalogueFiles::copyInto(const QString& from, const QString& to, const CopyProgress& advancing)
+{
+    const Handle out(CreateFileW(wide(to).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid())
+        return lastError();
+    FileStatus status = copyBytes(from, out.get(), advancing);
+    return status ? compareBack(from, out.get()) : status;
 }
 
 FileStatus WindowsCatalogueFiles::rename(const QString& source, const QString& target)

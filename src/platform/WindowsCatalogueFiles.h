@@ -15,6 +15,7 @@ public:
     FileStatus createBeside(const QString& target, const QString& tag, QString& path) override;
     FileStatus sync(const QString& path) override;
     FileStatus keepAs(const QString& path, const QString& name) override;
+    FileStatus copyInto(const QString& from, const QString& to, const CopyProgress& advancing) override;
     FileStatus rename(const QString& source, const QString& target) override;
     FileStatus syncFolder(const QString& path) override;
     bool remove(const QString& path) override;

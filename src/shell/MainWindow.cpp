@@ -5,6 +5,9 @@
 #include "ResultListWidget.h"
 #include "SearchBox.h"
 #include "WindowIcon.h"
+#include "catalogue/EarlierCatalogueCommand.h"
+#include "platform/AccessChildReader.h"
+#include "platform/QtConversionProgress.h"
 #include "platform/QtFileDialog.h"
 #include "platform/QtInputFile.h"
 #include "platform/QtLabel.h"
@@ -199,6 +202,7 @@ MainWindow::MainWindow(QString cataloguePath, CatalogueFiles& files, MessageBox&
     , m_cd1(new QtFileDialog(this))
     , m_fileDialog(fileDialog ? fileDialog : m_cd1)
     , m_search(m_cataloguePath, m_messages, kTitle.toString())
+    , m_accessReaders(AccessChildReader::besideProgram())
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(kTitle.toString());
@@ -225,9 +229,12 @@ void MainWindow::buildMenu()
     file->setObjectName(u"MenuFile"_s);
     QAction* update = file->addAction(u"&Update database"_s);
     update->setObjectName(u"Update"_s);
+    QAction* openEarlier = file->addAction(u"&Open earlier catalogue…"_s);
+    openEarlier->setObjectName(u"OpenEarlier"_s);
     QAction* exit = file->addAction(u"&Exit"_s);
     exit->setObjectName(u"exit"_s);
     connect(update, &QAction::triggered, this, &MainWindow::runUpdate);
+    connect(openEarlier, &QAction::triggered, this, &MainWindow::runOpenEarlier);
     connect(exit, &QAction::triggered, this, &MainWindow::close);
 }
 
@@ -364,6 +371,21 @@ void MainWindow::runUpdate()
 {
     QtInputFile input;
     update::UpdateImport(m_cataloguePath, m_files, *m_fileDialog, m_messages, input).run();
+}
+
+void MainWindow::setEarlierCatalogue(QByteArray demoDigest, QStringList accessReaders)
+{
+    m_demoDigest = std::move(demoDigest);
+    m_accessReaders = std::move(accessReaders);
+}
+
+void MainWindow::runOpenEarlier()
+{
+    QtConversionProgress progress(kTitle.toString(), this);
+    AccessChildReader reader(m_accessReaders);
+    catalogue::EarlierCatalogueCommand(m_cataloguePath, m_demoDigest, kTitle.toString(),
+                                       {*m_fileDialog, m_messages, progress, m_files, reader})
+        .run();
 }
 
 // What a screen reader speaks for each control. The captions become the

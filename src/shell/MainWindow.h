@@ -2,8 +2,10 @@
 
 #include "search/PaneSearch.h"
 
+#include <QByteArray>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <array>
 
@@ -40,9 +42,16 @@ public:
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // What File ▸ Open earlier catalogue… needs beyond the window's services:
+    // the SHA-256 of the shipped demo catalogue (which it may replace without
+    // keeping it) and the Access reader program.
+    void setEarlierCatalogue(QByteArray demoDigest, QStringList accessReaders);
+
 public slots:
     // File > Update database: imports an update file into the catalogue.
     void runUpdate();
+    // File > Open earlier catalogue…: brings another catalogue in the place of the one in use.
+    void runOpenEarlier();
 
 private:
     struct Pane {
@@ -68,6 +77,8 @@ private:
     FileDialog* m_fileDialog;
     search::PaneSearch m_search;
     std::array<Pane, 4> m_panes;
+    QByteArray m_demoDigest;
+    QStringList m_accessReaders;
     char m_tabulaz = 0; // the separator the searches put between a row's columns (Tabulaz)
 };
 

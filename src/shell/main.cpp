@@ -1,3 +1,4 @@
+#include "DemoCatalogueDigest.h"
 #include "catalogue/ConversionOffer.h"
 #include "platform/AccessChildReader.h"
 #include "platform/QtConversionProgress.h"
@@ -28,6 +29,7 @@ int main(int argc, char* argv[])
         ondiva::catalogue::ConversionOffer(catalogue, title, messages, reader, *files, progress).run();
     }
     ondiva::shell::MainWindow window(catalogue, *files, messages);
+    window.setEarlierCatalogue(QByteArray(ondiva::kDemoCatalogueSha256), ondiva::AccessChildReader::besideProgram());
     messages.setParentWidget(&window);
     window.show();
     return app.exec();

@@ -17,6 +17,10 @@ public:
     }
     FileStatus sync(const QString& path) override { return m_system->sync(path); }
     FileStatus keepAs(const QString& path, const QString& name) override { return m_system->keepAs(path, name); }
+    FileStatus copyInto(const QString& from, const QString& to, const CopyProgress& advancing) override
+    {
+        return m_system->copyInto(from, to, advancing);
+    }
     FileStatus rename(const QString& source, const QString& target) override
     {
         return m_system->rename(source, target);
