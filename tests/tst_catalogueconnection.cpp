@@ -123,7 +123,10 @@ void TestCatalogueConnection::neverCreatesAFile()
         Result<Connection> connection = openAs(path, writing);
         QVERIFY(!connection.ok());
         QCOMPARE(connection.error().kind, Kind::Missing);
-        QCOMPARE(connection.error().message, QStringLiteral("Impossibile aprire il catalogo «%1»: il file non esiste.")
+        // The notice points to the command that brings a catalogue in.
+        QCOMPARE(connection.error().message, QStringLiteral("Impossibile aprire il catalogo «%1»: il file non esiste.\n\n"
+                                                            "Per usare il catalogo di una versione precedente, o una "
+                                                            "sua copia, scegliere File ▸ Open earlier catalogue…")
                                                  .arg(QDir::toNativeSeparators(path)));
     }
     QVERIFY(QDir(dir.path()).isEmpty());

@@ -4,6 +4,7 @@
 // tells what is on disk.
 
 #include "CatalogueGenerator.h"
+#include "catalogue/CatalogueBringIn.h"
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/LegacyConversion.h"
 #include "platform/PosixCatalogueFiles.h"
@@ -85,6 +86,8 @@ private slots:
     void init();
     void failingSystemCalls_data();
     void failingSystemCalls();
+    void bringWithFailingSystemCalls_data();
+    void bringWithFailingSystemCalls();
     void secondWindowBetweenLinkAndRename();
     void twoWindowsAnswerYesTogether();
 
@@ -292,6 +295,95 @@ void TestFaultInjection::failingPipeReads(const QString& inject, const QString& 
     QVERIFY2(failed < 10000, "the program kept reading a pipe that fails");
     QCOMPARE(filesIn(QFileInfo(m_catalogue).path()), QStringList(u"qx.mdb"_s));
     checkTruth(notice, expected);
+}
+
+void TestFaultInjection::bringWithFailingSystemCalls_data()
+{
+    QTest::addColumn<QString>("inject");
+    QTest::addColumn<bool>("ofSource"); // only the calls on the chosen file
+    QTest::addColumn<QString>("expected"); // brought, unconfirmed, unchanged, any, or the reason it is unchanged
+    // The calls of the copy and the swap, in their order: the copy written
+    // (one write: the catalogue is smaller than a piece; the first write is the
+    // question printed) and synced, the source read again, the catalogue in use
+    // linked to its kept name, the folder synced, the rename, the folder synced.
+    QTest::newRow("disk full writing the copy") << u"write:error=ENOSPC:when=2"_s << false << u"spazio sul disco"_s;
+    QTest::newRow("copy not synced") << u"fsync:error=EIO:when=1"_s << false << u"unchanged"_s;
+    QTest::newRow("source unreadable while copied") << u"read:error=EIO:when=3+"_s << true << u"non si può più leggere"_s;
+    QTest::newRow("source gone before the reading back") << u"openat:error=ENOENT:when=6"_s << true
+                                                         << u"non si può più leggere"_s;
+    QTest::newRow("link refused") << u"link:error=EIO"_s << false << u"unchanged"_s;
+    QTest::newRow("no hard links here") << u"link:error=EPERM"_s << false << u"brought"_s; // a verified copy instead
+    QTest::newRow("kept name not synced") << u"fsync:error=EIO:when=2"_s << false << u"unchanged"_s;
+    QTest::newRow("rename refused") << u"rename:error=EIO"_s << false << u"unchanged"_s;
+    QTest::newRow("folder not synced after the swap") << u"fsync:error=EIO:when=3"_s << false << u"unconfirmed"_s;
+    QTest::newRow("no lock to be had") << u"flock:error=ENOLCK"_s << false << u"unchanged"_s;
+    QTest::newRow("leftovers not removed") << u"unlink:error=EIO"_s << false << u"any"_s;
+}
+
+// File ▸ Open earlier catalogue… with failing system calls: the catalogue in use
+// keeps its bytes under some name, the chosen file stays as it was, and the
+// notice says which of the two catalogues is in use.
+void TestFaultInjection::bringWithFailingSystemCalls()
+{
+    QFETCH(QString, inject);
+    QFETCH(bool, ofSource);
+    QFETCH(QString, expected);
+    const QString folder = QFileInfo(m_catalogue).path();
+    const QString source = m_dir.filePath(u"scelto/qx.mdb"_s);
+    QDir(m_dir.filePath(u"scelto"_s)).removeRecursively();
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"scelto"_s)));
+    QVERIFY(QFile::copy(QStringLiteral(ONDIVA_DEMO_CATALOGUE), source));
+    const QByteArray chosen = contents(source);
+    QFile::remove(m_catalogue);
+    QVERIFY(QFile::copy(QStringLiteral(ONDIVA_DEMO_CATALOGUE), m_catalogue));
+    {
+        Result<catalogue::Connection> db = catalogue::Connection::openForWriting(m_catalogue, *std::make_unique<PosixCatalogueFiles>());
+        QVERIFY(db && db->execute("insert into GROOVES (GROOVE, ONDIVA) values ('Il mio groove', '1')"));
+    }
+    const QByteArray before = contents(m_catalogue);
+
+    QStringList strace{u"-e"_s, u"inject="_s + inject};
+    if (ofSource)
+        strace = QStringList{u"-e"_s, u"trace="_s + inject.section(u':', 0, 0), u"-P"_s, source, u"-e"_s,
+                             u"inject="_s + inject};
+    QProcess child;
+    child.start(u"strace"_s, QStringList{u"-f"_s, u"-qq"_s, u"-o"_s, u"/dev/null"_s} + strace +
+                                 QStringList{QStringLiteral(ONDIVA_CONVERT_CHILD), u"bring"_s, source, m_catalogue});
+    const QString notice = noticeOf(child);
+    qInfo("%s", qPrintable(notice.left(160)));
+
+    QCOMPARE(contents(source), chosen);
+    const QByteArray now = contents(m_catalogue);
+    QString keptAs;
+    for (const QString& name : filesIn(folder)) {
+        if (name.startsWith(u"qx-precedente"_s) && contents(folder + u'/' + name) == before)
+            keptAs = name;
+    }
+    QVERIFY2(now == before || !keptAs.isEmpty(), "the catalogue in use has no name left");
+    QVERIFY(now == before || now == chosen);
+    const bool brought = notice.contains(u"è ora il catalogo in uso"_s);
+    if (brought) {
+        QCOMPARE(now, chosen);
+        QVERIFY2(notice.contains(u"«%1»"_s.arg(keptAs)), qPrintable(notice + u" / kept as "_s + keptAs));
+    } else if (!notice.isEmpty()) {
+        QVERIFY2(notice.endsWith(u"Il catalogo in uso non è stato modificato."_s), qPrintable(notice));
+        QCOMPARE(now, before);
+    }
+    if (expected == u"brought"_s || expected == u"unconfirmed"_s) {
+        QVERIFY2(brought, qPrintable(notice));
+        QCOMPARE(notice.contains(u"non ha potuto confermare"_s), expected == u"unconfirmed"_s);
+    } else if (expected != u"any"_s) {
+        QVERIFY2(!brought && !notice.isEmpty(), qPrintable(notice));
+        QVERIFY2(expected == u"unchanged"_s || notice.contains(expected), qPrintable(notice));
+    }
+
+    // The next start leaves the catalogue in use and, once replaced, the kept one.
+    PosixCatalogueFiles files;
+    LockAttempt lock = files.lockForConversion(m_catalogue);
+    QCOMPARE(lock.kind, LockAttempt::Kind::Acquired);
+    catalogue::CatalogueBringIn::tidy(m_catalogue, files);
+    lock.lock.reset();
+    QCOMPARE(filesIn(folder), now == before ? QStringList(u"qx.mdb"_s) : QStringList({keptAs, u"qx.mdb"_s}));
 }
 
 // A second copy started while the first has kept the original under its

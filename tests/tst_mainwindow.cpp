@@ -445,17 +445,20 @@ void TestMainWindow::menuAndExit()
     auto* file = control<QMenu>(u"MenuFile"_s);
     QCOMPARE(file->title(), u"&File"_s);
     const QList<QAction*> items = file->actions();
-    QCOMPARE(items.size(), 2);
+    QCOMPARE(items.size(), 3);
     QCOMPARE(items[0]->objectName(), u"Update"_s);
     QCOMPARE(items[0]->text(), u"&Update database"_s);
-    QCOMPARE(items[1]->objectName(), u"exit"_s);
-    QCOMPARE(items[1]->text(), u"&Exit"_s);
+    QCOMPARE(items[1]->objectName(), u"OpenEarlier"_s);
+    QCOMPARE(items[1]->text(), u"&Open earlier catalogue…"_s);
+    QCOMPARE(items[2]->objectName(), u"exit"_s);
+    QCOMPARE(items[2]->text(), u"&Exit"_s);
     for (const QAction* item : items)
         QVERIFY(item->shortcut().isEmpty());
 
     items[0]->trigger();
-    QVERIFY(m_window->isVisible());
     items[1]->trigger();
+    QVERIFY(m_window->isVisible());
+    items[2]->trigger();
     QVERIFY(!m_window->isVisible());
     QCOMPARE(m_messages.shown.size(), 0);
 }
