@@ -54,6 +54,9 @@ private slots:
     void lockKeepsSecondTakerOut();
     void lockIsNotKeptByAGlanceAtItsFile();
     void folderWritable();
+    void copyInto_data();
+    void copyInto();
+    void sameFileOnlyForTwoNames();
 
 private:
     std::unique_ptr<CatalogueFiles> m_files;
@@ -206,6 +209,8 @@ void TestCatalogueFiles::lockKeepsSecondTakerOut()
 // window still takes the lock, rather than say that another one converts.
 void TestCatalogueFiles::lockIsNotKeptByAGlanceAtItsFile()
 {
+    if (!onWindows())
+        QSKIP("only Windows refuses to open a file another program holds open: elsewhere a glance cannot hold the lock");
     const QString target = folder(u"Niccolò"_s) + u"/qx.mdb"_s;
     QFile glance(target + u".lock"_s); // opened, as Qt opens files, without letting it be deleted
     QVERIFY(glance.open(QIODevice::ReadWrite));
@@ -231,6 +236,67 @@ void TestCatalogueFiles::folderWritable()
     const bool writable = m_files->folderWritable(target);
     QFile::setPermissions(folderPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY(!writable); // even for the administrator
+}
+
+void TestCatalogueFiles::copyInto_data()
+{
+    QTest::addColumn<QString>("meanwhile"); // what happens to the source once the first piece is copied
+    QTest::addColumn<int>("expected");      // FileStatus::Kind
+    QTest::newRow("whole") << QString() << int(FileStatus::Kind::Ok);
+    QTest::newRow("source changed") << u"change"_s << int(FileStatus::Kind::SourceChanged);
+    QTest::newRow("source deleted") << u"delete"_s << int(FileStatus::Kind::SourceLost);
+    QTest::newRow("Annulla") << u"cancel"_s << int(FileStatus::Kind::Cancelled);
+}
+
+// The copy a catalogue is brought in with: several pieces, read back against
+// the source, which must still hold what was copied.
+void TestCatalogueFiles::copyInto()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(int, expected);
+    const QString source = folder(u"Documenti/vecchio Ondiva"_s) + u"/qx.mdb"_s;
+    QByteArray bytes(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 7919) >> 5);
+    write(source, bytes);
+    const QString target = folder(u"Niccolò"_s) + u"/qx.mdb"_s;
+    QString copy;
+    QVERIFY(m_files->createBeside(target, u".portando-"_s, copy));
+
+    QList<qint64> reported;
+    qint64 toldTotal = -1;
+    const FileStatus status = m_files->copyInto(source, copy, [&](qint64 done, qint64 total) {
+        toldTotal = total;
+        if (reported.isEmpty() && meanwhile == u"change"_s) {
+            QFile file(source);
+            if (file.open(QIODevice::ReadWrite)) // a piece already copied
+                file.write("!");
+        } else if (reported.isEmpty() && meanwhile == u"delete"_s) {
+            QFile::remove(source);
+        }
+        reported << done;
+        return meanwhile != u"cancel"_s;
+    });
+    QCOMPARE(int(status.kind), expected);
+    QCOMPARE(toldTotal, bytes.size());
+    if (expected == int(FileStatus::Kind::Ok)) {
+        QCOMPARE(read(copy), bytes);
+        QCOMPARE(reported.last(), bytes.size());
+        QVERIFY(reported.size() >= 3); // a piece at a time, each told
+    }
+}
+
+void TestCatalogueFiles::sameFileOnlyForTwoNames()
+{
+    const QString a = folder(u"Niccolò"_s) + u"/qx.mdb"_s;
+    write(a, "catalogo");
+    QVERIFY(m_files->keepAs(a, a + u".kept"_s));
+    QVERIFY(m_files->sameFile(a, a + u".kept"_s));
+    write(a + u".copy"_s, "catalogo");
+    QVERIFY(!m_files->sameFile(a, a + u".copy"_s));
+    QVERIFY(m_files->remove(a + u".kept"_s));
+    // With one name left, the file is no second name of anything: the tidy never removes it.
+    QVERIFY(!m_files->sameFile(a, a));
 }
 
 QTEST_GUILESS_MAIN(TestCatalogueFiles)
