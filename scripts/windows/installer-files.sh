@@ -6,6 +6,12 @@
 # a file the installer did not put there stays, whatever its name. The catalogue
 # qx.mdb is left out: the installer treats it on its own, and it is never deleted.
 #
+# For the list of installed files the installer leaves in the program folder
+# (installed-files.txt), ONDIVA_WRITE_MANIFEST writes these names, one a line,
+# to the open file handle $R2, and ONDIVA_SHIPPED sets $R1 to 1 when $R0 (a name
+# from such a list, relative to the folder) is one of them, 0 otherwise: an
+# upgrade deletes the files an earlier version listed that this one no longer has.
+#
 #   scripts/windows/installer-files.sh PROGRAM_FOLDER OUTPUT.nsh
 set -euo pipefail
 
@@ -14,6 +20,7 @@ if [ $# -ne 2 ]; then
     exit 2
 fi
 source="$(realpath "$1")"
+output="$(realpath -m "$2")"
 cd "$source"
 mapfile -t files < <(find . -type f ! -path ./qx.mdb -printf '%h\t%P\n' | LC_ALL=C sort | cut -f2) # folder by folder
 mapfile -t folders < <(find . -mindepth 1 -type d -printf '%P\n' | LC_ALL=C sort -r) # inner folders first
@@ -22,6 +29,10 @@ for name in "$source" "${files[@]}" "${folders[@]}"; do
     case "$name" in
         *[\"\`\$*?\\]* | *$'\n'*) echo "installer-files: a name NSIS cannot carry as it is: $name" >&2; exit 1 ;;
     esac
+done
+# The list of installed files is written in the system's code page: ASCII names only.
+for name in "${files[@]}" "${folders[@]}"; do
+    if LC_ALL=C grep -q '[^ -~]' <<<"$name"; then echo "installer-files: a name that is not ASCII: $name" >&2; exit 1; fi
 done
 windows() { printf '%s' "${1//\//\\}"; }
 {
@@ -42,4 +53,14 @@ windows() { printf '%s' "${1//\//\\}"; }
     for name in "${files[@]}"; do echo "    Delete \"\$INSTDIR\\$(windows "$name")\""; done
     for name in "${folders[@]}"; do echo "    RMDir \"\$INSTDIR\\$(windows "$name")\""; done
     echo "!macroend"
-} > "$2"
+    echo "!macro ONDIVA_WRITE_MANIFEST"
+    for name in "${files[@]}"; do echo "    FileWrite \$R2 \"$(windows "$name")\$\\r\$\\n\""; done
+    echo "!macroend"
+    # NSIS compares strings without regard to case, as Windows compares file names.
+    echo "!macro ONDIVA_SHIPPED"
+    echo "    StrCpy \$R1 1"
+    for name in "${files[@]}"; do echo "    StrCmp \$R0 \"$(windows "$name")\" ondiva_shipped_done"; done
+    echo "    StrCpy \$R1 0"
+    echo "    ondiva_shipped_done:"
+    echo "!macroend"
+} > "$output"
