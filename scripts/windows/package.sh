@@ -32,7 +32,7 @@ packages=(
     cmake ninja-build dpkg-dev tcl perl
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-    wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis zip unzip xdotool x11-utils sqlite3 locales
+    wine wine64 xvfb xauth imagemagick fonts-dejavu-core nsis zip unzip xdotool x11-utils xclip sqlite3 locales
 )
 as_root=()
 [ "$(id -u)" = 0 ] || as_root=(sudo)
@@ -106,13 +106,14 @@ if [ "$run_tests" = 1 ]; then
 fi
 
 # --- the program folder ------------------------------------------------------------------
-# build-windows/package/Ondiva: the program with the DLLs it loads (found by following
-# the imports of the program and its Qt plugins), the plugins, Qt's translations, the
-# Access readers, the licences and the demo catalogue; what the zip and the installer carry.
+# build-windows/package/Ondiva: the program and its catalogue helper with the DLLs they
+# load (found by following the imports of the programs and the Qt plugins), the plugins,
+# Qt's translations, the Access readers, the licences and the demo catalogue; what the
+# zip and the installer carry.
 stage="$BUILD/package/Ondiva"
 rm -rf "$BUILD/package"
 mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/plugins/imageformats" "$stage/translations"
-cp "$BUILD/bin/ondiva.exe" "$BUILD/bin/qx.mdb" "$stage/"
+cp "$BUILD/bin/ondiva.exe" "$BUILD/bin/ondiva-catalogue.exe" "$BUILD/bin/qx.mdb" "$stage/"
 # The Access readers, tried in this order: the 32-bit one for Windows' own driver,
 # then the 64-bit one for a 64-bit Access Database Engine. Both are linked statically.
 cp "$BUILD/reader32/ondiva-accessreader.exe" "$stage/ondiva-accessreader.exe"
@@ -124,6 +125,8 @@ cp "$qt"/translations/qtbase_*.qm "$stage/translations/"
 printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nTranslations = translations\r\n' > "$stage/qt.conf"
 gcc_dlls="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
 dll_dirs=("$qt/bin" "$gcc_dlls" /usr/x86_64-w64-mingw32/lib)
+# imports OBJDUMP FILE: the names of the DLLs FILE loads, one a line.
+imports() { "$1" -p "$2" | sed -n 's/^\s*DLL Name: //p'; }
 pending=("$stage"/*.exe "$stage"/plugins/*/*.dll)
 while [ ${#pending[@]} -gt 0 ]; do
     file="${pending[0]}"
@@ -140,7 +143,7 @@ while [ ${#pending[@]} -gt 0 ]; do
                 break
             fi
         done # a DLL found in none of them is Windows' own
-    done < <("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p')
+    done < <(imports "$objdump" "$file")
 done
 # No debugging information in what users download.
 for file in "$stage"/*.exe "$stage"/*.dll "$stage"/plugins/*/*.dll; do
@@ -151,6 +154,26 @@ for file in "$stage"/*.exe "$stage"/*.dll "$stage"/plugins/*/*.dll; do
 done
 "$HERE/licenses.sh" "$stage/licenses"
 log "program folder: $stage ($(du -sm "$stage" | cut -f1) MB)"
+
+# --- the catalogue helper, for the installer -------------------------------------------
+# The installer decides about the catalogue with the program's own code, ondiva-catalogue,
+# before it installs anything: the helper and the DLLs of the program folder it loads
+# (its imports followed as above) go into catalogue-tool.nsh, whose ONDIVA_CATALOGUE_TOOL
+# extracts them into $PLUGINSDIR.
+tool=(ondiva-catalogue.exe)
+for ((i = 0; i < ${#tool[@]}; i++)); do
+    while read -r dll; do
+        [ -f "$stage/$dll" ] || continue # Windows' own
+        [[ " ${tool[*]} " == *" $dll "* ]] || tool+=("$dll")
+    done < <(imports x86_64-w64-mingw32-objdump "$stage/${tool[$i]}")
+done
+{
+    echo "; Made by scripts/windows/package.sh: the catalogue helper and the DLLs it loads"
+    echo "!macro ONDIVA_CATALOGUE_TOOL"
+    for file in "${tool[@]}"; do echo "    File \"/oname=\$PLUGINSDIR\\$file\" \"$stage/$file\""; done
+    echo "!macroend"
+} > "$BUILD/catalogue-tool.nsh"
+log "catalogue helper for the installer: ${tool[*]}"
 
 # --- the tests, under Wine ---------------------------------------------------------------
 if [ "$run_tests" = 1 ]; then
@@ -178,7 +201,7 @@ mv -f "$dist/$name.zip.partial" "$dist/$name.zip"
 rm -f "$dist/$name-setup.exe.partial"
 # The installer names each file it installs, and its uninstaller deletes those names only.
 "$HERE/installer-files.sh" "$stage" "$BUILD/installer-files.nsh"
-makensis -V2 -DVERSION="$version" -DSOURCE="$stage" -DFILES="$BUILD/installer-files.nsh" \
+makensis -V2 -DVERSION="$version" -DSOURCE="$stage" -DFILES="$BUILD/installer-files.nsh" -DTOOL="$BUILD/catalogue-tool.nsh" \
     -DICON="$BUILD/packaging/ondiva.ico" -DSIZE_KB="$size_kb" -DOUTFILE="$dist/$name-setup.exe.partial" \
     "$REPO/packaging/windows/ondiva.nsi" >&2
 mv -f "$dist/$name-setup.exe.partial" "$dist/$name-setup.exe"
