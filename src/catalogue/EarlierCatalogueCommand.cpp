@@ -79,6 +79,8 @@ void EarlierCatalogueCommand::run()
     });
 
     const bool convertNext = outcome.kind == BringOutcome::Kind::Brought && check.access();
+    if (!convertNext)
+        lock.lock.reset(); // what is on disk is final: another window may start now
     // An Access catalogue brought in goes straight on to the question about
     // converting it, under the same lock; the notice comes first only when it
     // has a warning to give.
