@@ -7,7 +7,9 @@
 // built-in LIKE), path (Enter in the real window until the count shows, against
 // the shell printing the same rows), memory (the result list's bytes per row,
 // against the UTF-8 size of the rows), import (an update file, against the
-// shell's .import of the same records), startup (until the window is shown).
+// shell's .import of the same records), convert (an Access catalogue, against
+// mdb-export), bring (File ▸ Open earlier catalogue…, against dd), startup
+// (until the window is shown).
 
 #include "CatalogueGenerator.h"
 #include "Harness.h"
@@ -325,6 +327,33 @@ void benchConvert(Report& report, const QString& dataDir, std::size_t rows, int 
                 peakOf("reader_peak_kib="), 0, u"MB"_s});
 }
 
+// Bringing a catalogue in (File ▸ Open earlier catalogue…: copied, synced, read
+// back against the source, checked whole, swapped in) against dd copying the
+// same file and syncing it.
+void benchBring(Report& report, const QString& catalogue, std::size_t rows, int repeats)
+{
+    QTemporaryDir work;
+    const QString target = work.filePath(u"qx.mdb"_s);
+    const QString copy = work.filePath(u"copy.mdb"_s);
+    std::vector<double> ours;
+    std::vector<double> floor;
+    for (int i = 0; i < std::max(1, repeats); ++i) {
+        for (const QString& name : QDir(work.path()).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(work.filePath(name));
+        if (!QFile::copy(ensureCatalogue(QFileInfo(catalogue).path(), 0), target))
+            qFatal("cannot lay out %s", qPrintable(target));
+        ours.push_back(runProcess(QStringLiteral(ONDIVA_CONVERT_CHILD), {u"bring"_s, catalogue, target}));
+        floor.push_back(
+            runProcess(u"dd"_s, {u"if="_s + catalogue, u"of="_s + copy, u"bs=1M"_s, u"conv=fsync"_s, u"status=none"_s}));
+    }
+    std::sort(ours.begin(), ours.end());
+    std::sort(floor.begin(), floor.end());
+    report.add({u"bring"_s,
+                u"%1 rows per table (%2 MB): bringing the catalogue in (dd with fsync as baseline)"_s.arg(rows).arg(
+                    QFileInfo(catalogue).size() >> 20),
+                ours[ours.size() / 2], floor[floor.size() / 2], u"s"_s});
+}
+
 struct ChosenFile : FileDialog {
     QString path;
     QString name;
@@ -456,7 +485,7 @@ int main(int argc, char** argv)
                       QDir::temp().filePath(u"ondiva-bench"_s)});
     parser.addOption({u"term"_s, u"Run only the engine queries for this term."_s, u"term"_s});
     parser.addOption({u"sections"_s, u"Sections to run, comma-separated."_s, u"list"_s,
-                      u"engine,path,memory,sort,import,convert,startup"_s});
+                      u"engine,path,memory,sort,import,convert,bring,startup"_s});
     parser.process(app);
     const QStringList sections = parser.value(u"sections"_s).split(u',');
 
@@ -492,6 +521,8 @@ int main(int argc, char** argv)
         for (const QString& rows : parser.value(u"conversions"_s).split(u',', Qt::SkipEmptyParts))
             benchConvert(report, dataDir, rows.toULongLong(), repeats);
     }
+    if (sections.contains(u"bring"_s))
+        benchBring(report, largest, largestRows, repeats);
     if (sections.contains(u"startup"_s))
         benchStartup(report, QCoreApplication::applicationFilePath(), ensureCatalogue(dataDir, 0), repeats);
 
