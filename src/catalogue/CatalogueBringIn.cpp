@@ -29,17 +29,6 @@ const QString& temporaryTag()
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 QString nameOf(const QString& path) { return QFileInfo(path).fileName(); }
 
-// A journal or write-ahead log beside the catalogue that holds an update not yet finished.
-QString unfinishedUpdate(const QString& cataloguePath)
-{
-    for (const QString& suffix : {u"-journal"_s, u"-wal"_s}) {
-        const QFileInfo companion(cataloguePath + suffix);
-        if (companion.exists() && companion.size() > 0)
-            return companion.filePath();
-    }
-    return {};
-}
-
 } // namespace
 
 ConversionProgress::Wording copyWording()
@@ -122,9 +111,9 @@ BringOutcome CatalogueBringIn::run(ConversionProgress& progress, Over over)
     // An update of the current catalogue that was interrupted is finished
     // first, as any command of the program would: its journal, left beside the
     // new catalogue, would otherwise be played back into it.
-    if (!unfinishedUpdate(m_path).isEmpty()) {
+    if (!unfinishedChangeBeside(m_path).isEmpty()) {
         (void)Connection::open(m_path, Connection::Access::Read);
-        if (QString journal = unfinishedUpdate(m_path); !journal.isEmpty()) {
+        if (QString journal = unfinishedChangeBeside(m_path); !journal.isEmpty()) {
             outcome.kind = Kind::Unfinished;
             outcome.companion = journal;
             return outcome;
@@ -295,38 +284,8 @@ Notice noticeFor(const BringOutcome& outcome, const QString& source, const QStri
             ? unchanged
             : u" Il catalogo usato finora non ha più il nome «%1»: è conservato, senza modifiche, con il nome «%2». "
               u"Per usarlo di nuovo, ridargli il nome «%1»."_s.arg(nameOf(cataloguePath), nameOf(outcome.keptAs));
-    const QString& detail = outcome.fileStatus.detail;
-    switch (outcome.fileStatus.kind) {
-    case FileStatus::Kind::NoSpace:
-        return {u"Impossibile copiare il catalogo: lo spazio sul disco della cartella «%1» è esaurito. Liberare "
-                u"spazio e riprovare."_s.arg(folder) +
-                    after,
-                detail};
-    case FileStatus::Kind::InUse:
-        return {u"Impossibile sostituire il catalogo «%1»: il file è in uso da parte di un altro programma. Chiudere "
-                u"quel programma e riprovare."_s.arg(shown(cataloguePath)) +
-                    after,
-                detail};
-    case FileStatus::Kind::Denied:
-        return {u"Impossibile copiare il catalogo: non si hanno i permessi per scrivere nella cartella «%1»."_s.arg(
-                    folder) +
-                    after,
-                detail};
-    case FileStatus::Kind::SourceLost:
-        return {u"Impossibile copiare il catalogo: il file «%1» non si può più leggere (è stato spostato o eliminato, "
-                u"oppure il disco non risponde)."_s.arg(file) +
-                    after,
-                detail};
-    case FileStatus::Kind::SourceChanged:
-        return {u"Impossibile copiare il catalogo: il file «%1» è cambiato durante la copia, forse perché un altro "
-                u"programma lo sta usando. Chiudere quel programma e riprovare."_s.arg(file) +
-                    after,
-                detail};
-    default:
-        break;
-    }
-    return {u"Impossibile copiare il catalogo: errore nello scrivere nella cartella «%1»."_s.arg(folder) + after,
-            detail};
+    return fileFailureNotice(outcome.fileStatus, {u"copiare il catalogo", u"sostituire il catalogo", u"riprovare"},
+                             cataloguePath, after, source);
 }
 
 } // namespace ondiva::catalogue

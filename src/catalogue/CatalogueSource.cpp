@@ -16,18 +16,6 @@ using Verdict = SourceCheck::Verdict;
 
 constexpr QByteArrayView kSqliteMagic("SQLite format 3\0", 16);
 
-// A journal or write-ahead log beside a SQLite file that holds changes not yet
-// in it: a copy without it would be torn. (An empty one holds nothing.)
-QString unfinishedChange(const QString& source)
-{
-    for (const QString& suffix : {u"-journal"_s, u"-wal"_s}) {
-        const QFileInfo companion(source + suffix);
-        if (companion.exists() && companion.size() > 0)
-            return companion.filePath();
-    }
-    return {};
-}
-
 // The lock file Access keeps beside a database it has open: "qx.ldb" for "qx.mdb".
 QString accessLockFile(const QString& source)
 {
@@ -51,6 +39,16 @@ bool isCurrent(const QString& source, const QString& cataloguePath, CatalogueFil
 }
 
 } // namespace
+
+QString unfinishedChangeBeside(const QString& path)
+{
+    for (const QString& suffix : {u"-journal"_s, u"-wal"_s}) {
+        const QFileInfo companion(path + suffix);
+        if (companion.exists() && companion.size() > 0)
+            return companion.filePath();
+    }
+    return {};
+}
 
 SourceCheck checkSource(const QString& source, const QString& cataloguePath, CatalogueFiles& files)
 {
@@ -80,7 +78,7 @@ SourceCheck checkSource(const QString& source, const QString& cataloguePath, Cat
     }
     if (!head.startsWith(kSqliteMagic))
         return {Verdict::NotCatalogue, u"non è né un file di Microsoft Access né un catalogo di questo programma"_s};
-    if (const QString journal = unfinishedChange(source); !journal.isEmpty())
+    if (const QString journal = unfinishedChangeBeside(source); !journal.isEmpty())
         return {Verdict::Unfinished, {}, journal};
     Result<Connection> inspected = Connection::open(source, Connection::Access::Inspect);
     if (!inspected) {

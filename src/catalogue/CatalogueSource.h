@@ -35,6 +35,10 @@ struct SourceCheck {
 // Checks source as a catalogue to be brought in the place of cataloguePath.
 SourceCheck checkSource(const QString& source, const QString& cataloguePath, CatalogueFiles& files);
 
+// A journal or write-ahead log beside a SQLite file that holds changes not yet
+// in it (an empty one holds nothing): a copy of the file alone would be torn.
+QString unfinishedChangeBeside(const QString& path);
+
 // The whole check of a SQLite catalogue's contents (every page read), for the
 // copy of it: empty when sound, otherwise what is wrong, in Italian.
 QString damageIn(const QString& catalogue);

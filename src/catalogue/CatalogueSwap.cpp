@@ -1,8 +1,8 @@
 #include "CatalogueSwap.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -59,6 +59,41 @@ bool sameBytes(const QString& a, const QString& b)
             return false;
     }
     return second.atEnd();
+}
+
+Notice fileFailureNotice(const FileStatus& status, const FailureWording& wording, const QString& cataloguePath,
+                         const QString& after, const QString& source)
+{
+    const QString doing = wording.doing.toString();
+    const QString retry = wording.retry.toString();
+    const QString folder = QDir::toNativeSeparators(QFileInfo(cataloguePath).absolutePath());
+    const QString file = QDir::toNativeSeparators(source);
+    QString text;
+    switch (status.kind) {
+    case FileStatus::Kind::NoSpace:
+        text = u"Impossibile %1: lo spazio sul disco della cartella «%2» è esaurito. Liberare spazio e %3."_s.arg(
+            doing, folder, retry);
+        break;
+    case FileStatus::Kind::InUse:
+        text = u"Impossibile %1 «%2»: il file è in uso da parte di un altro programma. Chiudere quel programma e %3."_s
+                   .arg(wording.replacing.toString(), QDir::toNativeSeparators(cataloguePath), retry);
+        break;
+    case FileStatus::Kind::Denied:
+        text = u"Impossibile %1: non si hanno i permessi per scrivere nella cartella «%2»."_s.arg(doing, folder);
+        break;
+    case FileStatus::Kind::SourceLost:
+        text = u"Impossibile %1: il file «%2» non si può più leggere (è stato spostato o eliminato, oppure il disco "
+               u"non risponde)."_s.arg(doing, file);
+        break;
+    case FileStatus::Kind::SourceChanged:
+        text = u"Impossibile %1: il file «%2» è cambiato durante la copia, forse perché un altro programma lo sta "
+               u"usando. Chiudere quel programma e %3."_s.arg(doing, file, retry);
+        break;
+    default:
+        text = u"Impossibile %1: errore nello scrivere nella cartella «%2»."_s.arg(doing, folder);
+        break;
+    }
+    return {text + after, status.detail};
 }
 
 SwapResult swapIn(CatalogueFiles& files, const QString& cataloguePath, const QString& temporary, QStringView keepStem)

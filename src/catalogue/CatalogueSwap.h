@@ -7,6 +7,7 @@
 // that second name first, so that its bytes have a name at every moment.
 
 #include "platform/CatalogueFiles.h"
+#include "platform/MessageBox.h"
 
 #include <QString>
 #include <QStringView>
@@ -40,6 +41,19 @@ struct SwapResult {
 // file no one needs, or no file at all). On failure temporary is left for the
 // caller to remove.
 SwapResult swapIn(CatalogueFiles& files, const QString& cataloguePath, const QString& temporary, QStringView keepStem);
+
+// How a failed write or swap of the catalogue's files is told, whatever the work:
+// `doing` names it ("convertire il catalogo"), `replacing` the step that puts the
+// new file in place ("convertire il catalogo", "sostituire il catalogo"),
+// `retry` what the user does next ("riavviare il programma"); `after` says what
+// became of the files, `source` is the file a copy read from, if any.
+struct FailureWording {
+    QStringView doing;
+    QStringView replacing;
+    QStringView retry;
+};
+Notice fileFailureNotice(const FileStatus& status, const FailureWording& wording, const QString& cataloguePath,
+                         const QString& after, const QString& source = {});
 
 // Whether two files hold the same bytes; false if either cannot be read.
 bool sameBytes(const QString& a, const QString& b);

@@ -1,5 +1,7 @@
 #include "ConversionOutcome.h"
 
+#include "CatalogueSwap.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -185,7 +187,6 @@ Notice noticeFor(const ConversionOutcome& outcome, const QString& cataloguePath)
     case Kind::FileFailed:
         break;
     }
-    const QString folder = shown(QFileInfo(cataloguePath).absolutePath());
     // The catalogue's name may have been lost on the way (a file system that
     // replaces a file by removing it first): then the kept name is the original's only one.
     const QString after =
@@ -194,27 +195,9 @@ Notice noticeFor(const ConversionOutcome& outcome, const QString& cataloguePath)
             : u" Il file di Access originale non ha più il nome «%1»: è conservato, senza modifiche, con il nome «%2». "
               u"Per riprovare la conversione, ridargli il nome «%1» e riavviare il programma."_s.arg(
                   QFileInfo(cataloguePath).fileName(), QFileInfo(outcome.keptAs).fileName());
-    switch (outcome.fileStatus.kind) {
-    case FileStatus::Kind::NoSpace:
-        return {u"Impossibile convertire il catalogo: lo spazio sul disco della cartella «%1» è esaurito. Liberare "
-                u"spazio e riavviare il programma."_s.arg(folder) +
-                    after,
-                outcome.fileStatus.detail};
-    case FileStatus::Kind::InUse:
-        return {u"Impossibile convertire il catalogo «%1»: il file è in uso da parte di un altro programma. Chiudere "
-                u"quel programma e riavviare questo."_s.arg(path) +
-                    after,
-                outcome.fileStatus.detail};
-    case FileStatus::Kind::Denied:
-        return {u"Impossibile convertire il catalogo: non si hanno i permessi per scrivere nella cartella «%1»."_s.arg(
-                    folder) +
-                    after,
-                outcome.fileStatus.detail};
-    default:
-        break;
-    }
-    return {u"Impossibile convertire il catalogo: errore nello scrivere nella cartella «%1»."_s.arg(folder) + after,
-            outcome.fileStatus.detail};
+    return fileFailureNotice(outcome.fileStatus,
+                             {u"convertire il catalogo", u"convertire il catalogo", u"riavviare il programma"},
+                             cataloguePath, after);
 }
 
 } // namespace ondiva::catalogue
