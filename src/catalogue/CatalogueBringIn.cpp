@@ -91,10 +91,7 @@ void CatalogueBringIn::tidy(const QString& cataloguePath, CatalogueFiles& files)
         files.remove(leftover);
     // Killed between keeping the previous catalogue and putting the new one in
     // its place, a bringing in leaves the previous one under both names.
-    for (int n = 1; files.exists(keptCandidate(cataloguePath, kKeptPrevious, n)); ++n) {
-        if (files.sameFile(keptCandidate(cataloguePath, kKeptPrevious, n), cataloguePath))
-            files.remove(keptCandidate(cataloguePath, kKeptPrevious, n));
-    }
+    removeSecondNames(cataloguePath, kKeptPrevious, files);
 }
 
 BringOutcome CatalogueBringIn::run(ConversionProgress& progress, Over over)

@@ -46,6 +46,14 @@ QString firstFreeKeptName(const QString& cataloguePath, QStringView stem, Catalo
     return keptCandidate(cataloguePath, stem, kMaxKeptNames);
 }
 
+void removeSecondNames(const QString& cataloguePath, QStringView stem, CatalogueFiles& files)
+{
+    for (int n = 1; n < kMaxKeptNames && files.exists(keptCandidate(cataloguePath, stem, n)); ++n) {
+        if (files.sameFile(keptCandidate(cataloguePath, stem, n), cataloguePath))
+            files.remove(keptCandidate(cataloguePath, stem, n));
+    }
+}
+
 bool sameBytes(const QString& a, const QString& b)
 {
     QFile first(a);

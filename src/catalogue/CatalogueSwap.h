@@ -24,6 +24,10 @@ QString keptCandidate(const QString& cataloguePath, QStringView stem, int n);
 // The first of those names that no file has yet.
 QString firstFreeKeptName(const QString& cataloguePath, QStringView stem, CatalogueFiles& files);
 
+// Removes the kept names that are but second names of the catalogue itself, as
+// a swap killed between giving the second name and the rename leaves them.
+void removeSecondNames(const QString& cataloguePath, QStringView stem, CatalogueFiles& files);
+
 struct SwapResult {
     // Ok once the new catalogue has the name; otherwise why it has not.
     FileStatus status;

@@ -150,10 +150,7 @@ void LegacyConversion::tidy(const QString& cataloguePath, CatalogueFiles& files)
     // its place, a conversion leaves the original under both names.
     if (!accessFormatOfFile(cataloguePath))
         return;
-    for (int n = 1; files.exists(keptCandidate(cataloguePath, kKeptAccessOriginal, n)); ++n) {
-        if (files.sameFile(keptCandidate(cataloguePath, kKeptAccessOriginal, n), cataloguePath))
-            files.remove(keptCandidate(cataloguePath, kKeptAccessOriginal, n));
-    }
+    removeSecondNames(cataloguePath, kKeptAccessOriginal, files);
 }
 
 ConversionOutcome LegacyConversion::run()
