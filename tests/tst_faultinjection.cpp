@@ -302,11 +302,11 @@ void TestFaultInjection::bringWithFailingSystemCalls_data()
     QTest::addColumn<QString>("inject");
     QTest::addColumn<bool>("ofSource"); // only the calls on the chosen file
     QTest::addColumn<QString>("expected"); // brought, unconfirmed, unchanged, any, or the reason it is unchanged
-    // The calls of the copy and the swap, in their order: the copy written
-    // (one write: the catalogue is smaller than a piece; the first write is the
-    // question printed) and synced, the source read again, the catalogue in use
-    // linked to its kept name, the folder synced, the rename, the folder synced.
-    QTest::newRow("disk full writing the copy") << u"write:error=ENOSPC:when=2"_s << false << u"spazio sul disco"_s;
+    // The calls of the copy and the swap, in their order: the copy written (with
+    // pwrite, which nothing else of this child uses) and synced, the source read
+    // again, the catalogue in use linked to its kept name, the folder synced,
+    // the rename, the folder synced.
+    QTest::newRow("disk full writing the copy") << u"pwrite64:error=ENOSPC:when=1+"_s << false << u"spazio sul disco"_s;
     QTest::newRow("copy not synced") << u"fsync:error=EIO:when=1"_s << false << u"unchanged"_s;
     QTest::newRow("source unreadable while copied") << u"read:error=EIO:when=3+"_s << true << u"non si può più leggere"_s;
     QTest::newRow("source gone before the reading back") << u"openat:error=ENOENT:when=6"_s << true

@@ -107,10 +107,11 @@ ssize_t readFully(int fd, char* buffer, size_t size)
     return ssize_t(count);
 }
 
-bool writeFully(int fd, const char* buffer, size_t size)
+// Writes at offset, however short each write.
+bool writeFully(int fd, const char* buffer, size_t size, off_t offset)
 {
     for (size_t written = 0; written < size;) {
-        const ssize_t n = ::write(fd, buffer + written, size - written);
+        const ssize_t n = ::pwrite(fd, buffer + written, size - written, offset + off_t(written));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -167,7 +168,7 @@ FileStatus copyBytes(const QString& from, int out, const CopyProgress& advancing
         const ssize_t count = readFully(in.get(), buffer.data(), kCopyChunk);
         if (count < 0)
             return sourceLost(errno);
-        if (!writeFully(out, buffer.data(), size_t(count)))
+        if (!writeFully(out, buffer.data(), size_t(count), off_t(done)))
             return fromErrno(errno);
         done += count;
         if (advancing && !advancing(done, total))
