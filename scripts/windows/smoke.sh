@@ -1,8 +1,11 @@
 #!/bin/bash
 # Starts the unzipped Windows program under Wine on a virtual screen, as a user
 # would, from a folder with accented letters in its path:
-#   1. on the demo catalogue: waits for its window, searches, imports the update
-#      file of n.61 through File > Update database, takes screenshots;
+#   1. on the demo catalogue: waits for its window, searches for "caffè" and
+#      checks that the articles' list holds as many rows as the catalogue has
+#      titles containing it (the list's rows copied with Ctrl+A, Ctrl+C and read
+#      from the clipboard, which Wine hands on to X), imports the update file of
+#      n.61 through File > Update database, takes screenshots;
 #   2. on an Access catalogue: answers Sì to the conversion, which must read the
 #      file through the package's own readers (the 32-bit one cannot start under
 #      a 64-bit-only Wine, so the 64-bit one takes over) and Windows' ODBC,
@@ -21,6 +24,7 @@ zip="$(realpath "$1")"
 data="$(realpath "$2")"
 shots="$(realpath -m "${3:-$HERE/../../build-windows/shots}")"
 mkdir -p "$shots"
+command -v xclip >/dev/null || { echo "smoke: FAIL: xclip is not installed (package xclip)" >&2; exit 1; }
 export WINEPREFIX="${ONDIVA_QT_CACHE:-$HOME/.cache/ondiva}/wine64-smoke"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export ODBCSYSINI="$data/odbcinst"
@@ -125,8 +129,31 @@ shot window
 press "$window" c a f f egrave Return # Caffè: typed accented text
 shot search
 
-step "importing the update file of n.61"
+step "the articles' list holds every title with caffè, whatever the case"
 catalogue="$documents/Catalogo/Ondiva/qx.mdb"
+expected="$(sqlite3 "file:$catalogue?mode=ro" "SELECT replace(ARTICOLO, char(10), ' ') FROM ARTICOLI" |
+    LC_ALL=it_IT.UTF-8 grep -ciF 'caffè' || true)"
+[ "$expected" -gt 0 ] 2>/dev/null || fail "the demo catalogue has no title with caffè to look for ($expected)"
+# A click in the articles' list (the first pane's, below its search box) gives
+# it the focus; Ctrl+A selects every row, Ctrl+C copies them, one a line.
+copied=
+for try in 1 2 3; do
+    xdotool mousemove --window "$window" 340 112 click 1
+    press "$window" ctrl+a ctrl+c
+    sleep 1
+    copied="$(timeout 5 xclip -o -selection clipboard 2>/dev/null || true)"
+    [ -n "$copied" ] && break
+    step "nothing copied from the articles' list (try $try)"
+done
+[ -n "$copied" ] || fail "Ctrl+A, Ctrl+C in the articles' list copied nothing"
+shot search-selected
+rows="$(awk 'END { print NR }' <<<"$copied")"
+[ "$rows" = "$expected" ] || fail "the list shows $rows rows for caffè, the catalogue has $expected titles with it: $copied"
+others="$(cut -f1 <<<"$copied" | LC_ALL=it_IT.UTF-8 grep -viF 'caffè' || true)"
+[ -z "$others" ] || fail "the list shows titles without caffè: $others"
+step "$rows rows for caffè, as in the catalogue"
+
+step "importing the update file of n.61"
 updates() { sqlite3 "file:$catalogue?mode=ro" 'SELECT count(*) FROM AGGIORNAMENTI' 2>/dev/null || echo unreadable; }
 before="$(updates)"
 cp "$HERE/../../examples/aggiornamento-n61.txt" "$documents/"
