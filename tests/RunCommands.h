@@ -4,7 +4,7 @@
 
 #include "fakes/FakeCatalogueFiles.h"
 #include "fakes/FakeControls.h"
-#include "platform/QtInputFile.h"
+#include "platform/controls/QtInputFile.h"
 #include "update/UpdateImport.h"
 
 #include <QObject>

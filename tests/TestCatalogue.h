@@ -2,7 +2,7 @@
 
 // Temporary catalogue files for tests: the real schema, filled with given rows.
 
-#include "platform/Sqlite.h"
+#include "platform/database/Sqlite.h"
 
 #include <QString>
 #include <QStringList>

@@ -9,11 +9,11 @@
 
 #include "catalogue/ConversionOffer.h"
 #include "catalogue/EarlierCatalogueCommand.h"
-#include "platform/AccessChildReader.h"
-#include "platform/ConversionProgress.h"
-#include "platform/FileDialog.h"
-#include "platform/MessageBox.h"
-#include "platform/PosixCatalogueFiles.h"
+#include "platform/reader/AccessChildReader.h"
+#include "platform/controls/ConversionProgress.h"
+#include "platform/controls/FileDialog.h"
+#include "platform/controls/MessageBox.h"
+#include "platform/files/SystemCatalogueFiles.h"
 
 #include <QFile>
 
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     const bool bring = argc == 4 && QByteArrayView(argv[1]) == "bring";
     if (argc != 3 && !bring)
         return 2;
-    ondiva::PosixCatalogueFiles files;
+    ondiva::SystemCatalogueFiles files;
     Silent progress;
     Printed messages;
     if (bring) {

@@ -3,8 +3,8 @@
 #include "CatalogueConnection.h"
 #include "CatalogueSwap.h"
 #include "LegacyFormat.h"
-#include "platform/ConversionProgress.h"
-#include "platform/MarkedWritable.h"
+#include "platform/controls/ConversionProgress.h"
+#include "platform/files/MarkedWritable.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // The system's own file operations, but for whether the catalogue's folder may
 // be written, which a test may deny.
 
-#include "platform/SystemCatalogueFiles.h"
+#include "platform/files/SystemCatalogueFiles.h"
 
 namespace ondiva::fakes {
 

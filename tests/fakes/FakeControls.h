@@ -3,12 +3,12 @@
 // In-memory stand-ins for the window's controls, for driving the logic in tests.
 
 #include "OpenFiles.h"
-#include "platform/FileDialog.h"
-#include "platform/Label.h"
-#include "platform/MessageBox.h"
-#include "platform/OptionButton.h"
-#include "platform/ResultList.h"
-#include "platform/TextBox.h"
+#include "platform/controls/FileDialog.h"
+#include "platform/controls/Label.h"
+#include "platform/controls/MessageBox.h"
+#include "platform/controls/OptionButton.h"
+#include "platform/controls/ResultList.h"
+#include "platform/controls/TextBox.h"
 
 #include <QList>
 #include <QString>

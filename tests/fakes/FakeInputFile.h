@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/InputFile.h"
+#include "platform/controls/InputFile.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,5 +1,5 @@
 #include "AccessWriter.h"
-#include "update/Windows1252.h"
+#include "text/Windows1252.h"
 
 #include <algorithm>
 #include <array>
@@ -322,8 +322,8 @@ std::uint8_t toCp1252(char32_t cp)
 {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
         return std::uint8_t(cp);
-    for (std::size_t i = 0; i < update::kWindows1252High.size(); ++i)
-        if (update::kWindows1252High[i] == cp)
+    for (std::size_t i = 0; i < text::kWindows1252High.size(); ++i)
+        if (text::kWindows1252High[i] == cp)
             return std::uint8_t(0x80 + i);
     return '?';
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextBox.h"
+#include "platform/controls/TextBox.h"
 
 #include <QLineEdit>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ConversionProgress.h"
+#include "platform/controls/ConversionProgress.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/MessageBox.h"
+#include "platform/controls/MessageBox.h"
 
 #include <QPointer>
 #include <QWidget>

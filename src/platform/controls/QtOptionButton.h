@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/OptionButton.h"
+#include "platform/controls/OptionButton.h"
 
 #include <QAbstractButton>
 

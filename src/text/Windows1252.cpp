@@ -1,13 +1,15 @@
 #include "Windows1252.h"
 
+#include "Utf8.h"
+
 #include <array>
 
-namespace ondiva::update {
+namespace ondiva::text {
 namespace {
 
 // The UTF-8 form of each byte 0x80-0xFF, at most three bytes long.
 struct Encoded {
-    std::array<char, 3> bytes{};
+    std::array<char, 4> bytes{};
     unsigned char length = 0;
 };
 
@@ -17,13 +19,7 @@ constexpr std::array<Encoded, 128> makeTable()
     for (unsigned b = 0x80; b <= 0xFF; ++b) {
         const char32_t c = b < 0xA0 ? kWindows1252High[b - 0x80] : char32_t(b);
         Encoded& e = table[b - 0x80];
-        if (c < 0x800) {
-            e.bytes = {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F)), 0};
-            e.length = 2;
-        } else {
-            e.bytes = {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
-            e.length = 3;
-        }
+        e.length = static_cast<unsigned char>(encodeUtf8(e.bytes.data(), c) - e.bytes.data());
     }
     return table;
 }
@@ -50,4 +46,4 @@ void appendWindows1252AsUtf8(std::string& out, std::string_view text)
     }
 }
 
-} // namespace ondiva::update
+} // namespace ondiva::text

@@ -1,8 +1,7 @@
-#include "PosixCatalogueFiles.h"
-
-#include "MarkedWritable.h"
-#include "PortableCatalogueFiles.h"
 #include "SystemCatalogueFiles.h"
+
+#include "platform/files/MarkedWritable.h"
+#include "platform/files/PortableCatalogueFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -195,7 +194,7 @@ FileStatus copyToNew(const QString& from, const QString& to)
 
 } // namespace
 
-FileStatus PosixCatalogueFiles::createBeside(const QString& target, const QString& tag, QString& path)
+FileStatus SystemCatalogueFiles::createBeside(const QString& target, const QString& tag, QString& path)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = target + tag + QString::number(QRandomGenerator::global()->generate(), 36);
@@ -211,9 +210,9 @@ FileStatus PosixCatalogueFiles::createBeside(const QString& target, const QStrin
     return fromErrno(EEXIST);
 }
 
-FileStatus PosixCatalogueFiles::sync(const QString& path) { return syncPath(path, O_RDONLY); }
+FileStatus SystemCatalogueFiles::sync(const QString& path) { return syncPath(path, O_RDONLY); }
 
-FileStatus PosixCatalogueFiles::keepAs(const QString& path, const QString& name)
+FileStatus SystemCatalogueFiles::keepAs(const QString& path, const QString& name)
 {
     if (::link(native(path).constData(), native(name).constData()) != 0) {
         const int error = errno;
@@ -227,7 +226,7 @@ FileStatus PosixCatalogueFiles::keepAs(const QString& path, const QString& name)
     return {};
 }
 
-FileStatus PosixCatalogueFiles::copyInto(const QString& from, const QString& to, const CopyProgress& advancing)
+FileStatus SystemCatalogueFiles::copyInto(const QString& from, const QString& to, const CopyProgress& advancing)
 {
     const Fd out(::open(native(to).constData(), O_RDWR | O_TRUNC | O_CLOEXEC));
     if (!out.valid())
@@ -236,24 +235,24 @@ FileStatus PosixCatalogueFiles::copyInto(const QString& from, const QString& to,
     return status ? compareBack(from, out.get()) : status;
 }
 
-FileStatus PosixCatalogueFiles::rename(const QString& source, const QString& target)
+FileStatus SystemCatalogueFiles::rename(const QString& source, const QString& target)
 {
     if (::rename(native(source).constData(), native(target).constData()) != 0)
         return fromErrno(errno);
     return {};
 }
 
-FileStatus PosixCatalogueFiles::syncFolder(const QString& path) { return syncFolderOf(path); }
+FileStatus SystemCatalogueFiles::syncFolder(const QString& path) { return syncFolderOf(path); }
 
-bool PosixCatalogueFiles::remove(const QString& path) { return ::unlink(native(path).constData()) == 0; }
+bool SystemCatalogueFiles::remove(const QString& path) { return ::unlink(native(path).constData()) == 0; }
 
-bool PosixCatalogueFiles::exists(const QString& path)
+bool SystemCatalogueFiles::exists(const QString& path)
 {
     struct stat info {};
     return ::lstat(native(path).constData(), &info) == 0;
 }
 
-bool PosixCatalogueFiles::sameFile(const QString& a, const QString& b)
+bool SystemCatalogueFiles::sameFile(const QString& a, const QString& b)
 {
     struct stat first {};
     struct stat second {};
@@ -263,12 +262,12 @@ bool PosixCatalogueFiles::sameFile(const QString& a, const QString& b)
            first.st_nlink > 1 && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-QStringList PosixCatalogueFiles::filesBeside(const QString& target, const QString& tag)
+QStringList SystemCatalogueFiles::filesBeside(const QString& target, const QString& tag)
 {
     return filesBesideByName(target, tag);
 }
 
-bool PosixCatalogueFiles::folderWritable(const QString& target)
+bool SystemCatalogueFiles::folderWritable(const QString& target)
 {
     return markedWritable(QFileInfo(QFileInfo(target).absolutePath()));
 }
@@ -299,7 +298,7 @@ private:
 
 } // namespace
 
-LockAttempt PosixCatalogueFiles::lockForConversion(const QString& target)
+LockAttempt SystemCatalogueFiles::lockForConversion(const QString& target)
 {
     const QByteArray path = native(target + u".lock"_s);
     LockAttempt attempt;
@@ -333,6 +332,6 @@ LockAttempt PosixCatalogueFiles::lockForConversion(const QString& target)
     return attempt;
 }
 
-std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<PosixCatalogueFiles>(); }
+std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<SystemCatalogueFiles>(); }
 
 } // namespace ondiva

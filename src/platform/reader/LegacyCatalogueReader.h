@@ -3,7 +3,7 @@
 // Reads a catalogue kept in an earlier version's file format (a Microsoft
 // Access file): the tables it holds, then the rows of chosen tables.
 
-#include "platform/FieldValue.h"
+#include "platform/database/FieldValue.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Label.h"
+#include "platform/controls/Label.h"
 
 #include <QLabel>
 

@@ -3,7 +3,7 @@
 // A small RAII layer over SQLite's C API: a database handle and a prepared
 // statement that release themselves on every way out.
 
-#include "platform/FieldValue.h"
+#include "platform/database/FieldValue.h"
 
 #include <sqlite3.h>
 

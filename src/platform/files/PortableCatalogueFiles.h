@@ -3,7 +3,7 @@
 // The parts of CatalogueFiles that Qt does the same way on every system, shared
 // by the POSIX and the Windows implementation.
 
-#include "platform/CatalogueFiles.h"
+#include "platform/files/CatalogueFiles.h"
 
 namespace ondiva {
 

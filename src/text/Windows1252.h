@@ -1,10 +1,12 @@
 #pragma once
 
+// Windows-1252, the code page of update files and of Jet 3 texts.
+
 #include <array>
 #include <string>
 #include <string_view>
 
-namespace ondiva::update {
+namespace ondiva::text {
 
 // The characters of the bytes 0x80-0x9F; the rest of the upper half is Latin-1.
 // The five bytes the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D)
@@ -21,4 +23,4 @@ inline constexpr std::array<char16_t, 32> kWindows1252High{
 // the control characters of the same number, as everywhere else in 0x00-0xFF.
 void appendWindows1252AsUtf8(std::string& out, std::string_view text);
 
-} // namespace ondiva::update
+} // namespace ondiva::text

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileDialog.h"
+#include "platform/controls/FileDialog.h"
 
 #include <QObject>
 #include <QString>

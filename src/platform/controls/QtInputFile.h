@@ -1,6 +1,6 @@
 #pragma once
 
-#include "InputFile.h"
+#include "platform/controls/InputFile.h"
 
 #include <QFile>
 

@@ -1,7 +1,6 @@
-#include "WindowsCatalogueFiles.h"
-
-#include "PortableCatalogueFiles.h"
 #include "SystemCatalogueFiles.h"
+
+#include "platform/files/PortableCatalogueFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -312,7 +311,7 @@ std::optional<bool> mayAddFile(const QString& folder)
 
 } // namespace
 
-FileStatus WindowsCatalogueFiles::createBeside(const QString& target, const QString& tag, QString& path)
+FileStatus SystemCatalogueFiles::createBeside(const QString& target, const QString& tag, QString& path)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = target + tag + QString::number(QRandomGenerator::global()->generate(), 36);
@@ -329,7 +328,7 @@ FileStatus WindowsCatalogueFiles::createBeside(const QString& target, const QStr
     return fromError(ERROR_FILE_EXISTS);
 }
 
-FileStatus WindowsCatalogueFiles::sync(const QString& path)
+FileStatus SystemCatalogueFiles::sync(const QString& path)
 {
     // FlushFileBuffers needs a handle that may write.
     const Handle file = openExisting(path, GENERIC_WRITE);
@@ -338,7 +337,7 @@ FileStatus WindowsCatalogueFiles::sync(const QString& path)
     return FlushFileBuffers(file.get()) ? FileStatus{} : lastError();
 }
 
-FileStatus WindowsCatalogueFiles::keepAs(const QString& path, const QString& name)
+FileStatus SystemCatalogueFiles::keepAs(const QString& path, const QString& name)
 {
     if (CreateHardLinkW(wide(name).c_str(), wide(path).c_str(), nullptr))
         return {};
@@ -349,7 +348,7 @@ FileStatus WindowsCatalogueFiles::keepAs(const QString& path, const QString& nam
     return copyToNew(path, name);
 }
 
-FileStatus WindowsCatalogueFiles::copyInto(const QString& from, const QString& to, const CopyProgress& advancing)
+FileStatus SystemCatalogueFiles::copyInto(const QString& from, const QString& to, const CopyProgress& advancing)
 {
     const Handle out(CreateFileW(wide(to).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -359,7 +358,7 @@ FileStatus WindowsCatalogueFiles::copyInto(const QString& from, const QString& t
     return status ? compareBack(from, out.get()) : status;
 }
 
-FileStatus WindowsCatalogueFiles::rename(const QString& source, const QString& target)
+FileStatus SystemCatalogueFiles::rename(const QString& source, const QString& target)
 {
     // Windows refuses to replace, or to move, a file another program holds open.
     // Virus scanners and the search indexer open a file for a moment just after
@@ -383,7 +382,7 @@ FileStatus WindowsCatalogueFiles::rename(const QString& source, const QString& t
     }
 }
 
-FileStatus WindowsCatalogueFiles::syncFolder(const QString& path)
+FileStatus SystemCatalogueFiles::syncFolder(const QString& path)
 {
     const QString folder = QFileInfo(path).absolutePath();
     const Handle handle = openExisting(folder, GENERIC_READ | GENERIC_WRITE, kShareAll, FILE_FLAG_BACKUP_SEMANTICS);
@@ -402,14 +401,14 @@ FileStatus WindowsCatalogueFiles::syncFolder(const QString& path)
     return {};
 }
 
-bool WindowsCatalogueFiles::remove(const QString& path) { return DeleteFileW(wide(path).c_str()); }
+bool SystemCatalogueFiles::remove(const QString& path) { return DeleteFileW(wide(path).c_str()); }
 
-bool WindowsCatalogueFiles::exists(const QString& path)
+bool SystemCatalogueFiles::exists(const QString& path)
 {
     return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool WindowsCatalogueFiles::sameFile(const QString& a, const QString& b)
+bool SystemCatalogueFiles::sameFile(const QString& a, const QString& b)
 {
     BY_HANDLE_FILE_INFORMATION first{};
     BY_HANDLE_FILE_INFORMATION second{};
@@ -423,12 +422,12 @@ bool WindowsCatalogueFiles::sameFile(const QString& a, const QString& b)
            first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
-QStringList WindowsCatalogueFiles::filesBeside(const QString& target, const QString& tag)
+QStringList SystemCatalogueFiles::filesBeside(const QString& target, const QString& tag)
 {
     return filesBesideByName(target, tag);
 }
 
-bool WindowsCatalogueFiles::folderWritable(const QString& target)
+bool SystemCatalogueFiles::folderWritable(const QString& target)
 {
     // Windows ignores the read-only attribute on folders, and Explorer sets it on
     // the ones it customises (Documenti among them), so only the actual right to
@@ -479,7 +478,7 @@ bool deletePending(const std::wstring& path)
 
 } // namespace
 
-LockAttempt WindowsCatalogueFiles::lockForConversion(const QString& target)
+LockAttempt SystemCatalogueFiles::lockForConversion(const QString& target)
 {
     // Another window holds the lock for as long as it converts or asks whether
     // to; a virus scanner or the search indexer that opens the new lock file
@@ -518,6 +517,6 @@ LockAttempt WindowsCatalogueFiles::lockForConversion(const QString& target)
     }
 }
 
-std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<WindowsCatalogueFiles>(); }
+std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<SystemCatalogueFiles>(); }
 
 } // namespace ondiva

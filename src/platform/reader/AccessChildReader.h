@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/LegacyCatalogueReader.h"
+#include "platform/reader/LegacyCatalogueReader.h"
 
 namespace ondiva {
 
