@@ -1,5 +1,7 @@
 #pragma once
 
+// platform/controls: the window's controls, dialogs and the file the user chose, as the logic sees them, with their Qt adapters.
+
 #include <QString>
 
 namespace ondiva {

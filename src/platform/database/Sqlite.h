@@ -1,5 +1,7 @@
 #pragma once
 
+// platform/database: the SQLite layer the catalogue is read and written through.
+
 // A small RAII layer over SQLite's C API: a database handle and a prepared
 // statement that release themselves on every way out.
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// platform/files: the file operations of replacing a catalogue safely, one interface and one implementation per system.
+
 // The file operations that replace a catalogue without ever leaving half of
 // one under its name: a new file written beside it, forced to disk, and put in
 // its place in one step, with the old file's bytes kept under another name.

@@ -130,6 +130,22 @@ FileStatus heldOpenStatus(const QString& path)
             u"%1: %2"_s.arg(QDir::toNativeSeparators(path), systemMessage(ERROR_SHARING_VIOLATION))};
 }
 
+// Virus scanners and the search indexer open a file for a moment just after it
+// is written. An operation such a glance refuses is tried again for two seconds:
+// attempt(lastTry) gives its result, or nothing to be tried again after a pause
+// (on the last try it must give one).
+template <class Attempt>
+auto whileGlancedAt(Attempt attempt)
+{
+    constexpr int kTries = 20;
+    constexpr DWORD kPauseMs = 100;
+    for (int tries = 1;; ++tries) {
+        if (auto result = attempt(tries == kTries))
+            return std::move(*result);
+        Sleep(kPauseMs);
+    }
+}
+
 bool readAll(HANDLE file, char* buffer, DWORD size, DWORD& count)
 {
     count = 0;
@@ -360,26 +376,23 @@ FileStatus SystemCatalogueFiles::copyInto(const QString& from, const QString& to
 
 FileStatus SystemCatalogueFiles::rename(const QString& source, const QString& target)
 {
-    // Windows refuses to replace, or to move, a file another program holds open.
-    // Virus scanners and the search indexer open a file for a moment just after
-    // it is written: the move is tried again for a while before the file is
-    // reported in use (rather than the permissions blamed).
-    constexpr int kTries = 20;
-    constexpr DWORD kPauseMs = 100;
-    for (int attempt = 1;; ++attempt) {
+    // Windows refuses to replace, or to move, a file another program holds open:
+    // the move is tried again for a while before the file is reported in use
+    // (rather than the permissions blamed).
+    return whileGlancedAt([&](bool lastTry) -> std::optional<FileStatus> {
         // MOVEFILE_WRITE_THROUGH: the call returns once the new name is on the disk.
         if (MoveFileExW(wide(source).c_str(), wide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return {};
+            return FileStatus{};
         const DWORD error = GetLastError();
         if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
             return fromError(error);
         const QString held = heldOpenElsewhere(target) ? target : heldOpenElsewhere(source) ? source : QString();
         if (held.isEmpty())
             return fromError(error);
-        if (attempt == kTries)
+        if (lastTry)
             return heldOpenStatus(held);
-        Sleep(kPauseMs);
-    }
+        return std::nullopt;
+    });
 }
 
 FileStatus SystemCatalogueFiles::syncFolder(const QString& path)
@@ -483,14 +496,12 @@ LockAttempt SystemCatalogueFiles::lockForConversion(const QString& target)
     // Another window holds the lock for as long as it converts or asks whether
     // to; a virus scanner or the search indexer that opens the new lock file
     // holds it for a moment only. So a lock file that cannot be opened is tried
-    // again for two seconds, as a rename is, and only one held all that time is
+    // again for a while, as a rename is, and only one held all that time is
     // another window's.
-    constexpr int kTries = 20;
-    constexpr DWORD kPauseMs = 100;
     const QString lockPath = target + u".lock"_s;
     const std::wstring path = wide(lockPath);
-    LockAttempt attempt;
-    for (int tries = 1;; ++tries) {
+    return whileGlancedAt([&](bool lastTry) -> std::optional<LockAttempt> {
+        LockAttempt attempt;
         HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
@@ -506,15 +517,14 @@ LockAttempt SystemCatalogueFiles::lockForConversion(const QString& target)
             attempt.status = fromError(error);
             return attempt;
         }
-        if (tries == kTries) {
-            if (held)
-                attempt.kind = LockAttempt::Kind::HeldElsewhere;
-            else
-                attempt.status = heldOpenStatus(lockPath);
-            return attempt;
-        }
-        Sleep(kPauseMs);
-    }
+        if (!lastTry)
+            return std::nullopt;
+        if (held)
+            attempt.kind = LockAttempt::Kind::HeldElsewhere;
+        else
+            attempt.status = heldOpenStatus(lockPath);
+        return attempt;
+    });
 }
 
 std::unique_ptr<CatalogueFiles> systemCatalogueFiles() { return std::make_unique<SystemCatalogueFiles>(); }

@@ -164,104 +164,144 @@ std::optional<LegacyReadFailure> AccessChildReader::readTables(const QString& pa
     return run(m_programs[m_chosen], path, &tables, frames, sink);
 }
 
-std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, const QString& path,
-                                                        const QStringList* tables, Frames& frames,
-                                                        LegacyReadWatch& watch)
-{
-    std::vector<std::string> names;
-    QStringList arguments{tables ? u"dump"_s : u"list"_s, path};
-    if (tables) {
-        arguments += *tables;
-        for (const QString& table : *tables)
-            names.push_back(table.toStdString());
+namespace {
+
+// One run of a reader program: started, its stream read until it ends, the
+// reader then waited for, and what it all came to. Every wait is bounded by
+// the silence time-out, and the watch is asked every kPollMs whether the
+// reading is still wanted. Signals of a process waited on without an event
+// loop arrive right away, in this thread.
+class ReaderRun {
+public:
+    ReaderRun(QString program, int silenceTimeoutMs, LegacyReadWatch& watch)
+        : m_program(std::move(program))
+        , m_silenceTimeoutMs(silenceTimeoutMs)
+        , m_watch(watch)
+    {
+        m_sinceAsked.start();
     }
-    QProcess reader;
-    reader.setProgram(program);
-    reader.setArguments(arguments);
+
+    std::optional<LegacyReadFailure> start(const QStringList& arguments);
+    // Feeds the reader's output to the decoder until the stream ends or the reader does.
+    std::optional<LegacyReadFailure> readStream(access::FrameReader& decoder);
+    // Once the stream has ended, waits for the reader to end; whatever it still
+    // sends meanwhile breaks the protocol.
+    std::optional<LegacyReadFailure> awaitEnd(access::FrameReader& decoder);
+    // What the stream came to; readerSaid is the reader's own failure, when it sent one.
+    std::optional<LegacyReadFailure> verdict(const access::FrameReader& decoder, LegacyReadFailure readerSaid,
+                                             const QString& failedTable, qint64 declaredRows);
+
+private:
+    LegacyReadFailure stop(LegacyReadFailure failure)
+    {
+        m_reader.kill();
+        m_reader.waitForFinished();
+        return failure;
+    }
+    bool stillWanted()
+    {
+        if (m_wanted && m_sinceAsked.hasExpired(kPollMs)) {
+            m_wanted = m_watch.waiting();
+            m_sinceAsked.restart();
+        }
+        return m_wanted;
+    }
+    void feed(access::FrameReader& decoder)
+    {
+        const QByteArray bytes = m_reader.readAll();
+        decoder.feed(std::string_view(bytes.constData(), size_t(bytes.size())));
+    }
+    // The reader ended without saying it was done: why.
+    LegacyReadFailure endedEarly();
+
+    QString m_program;
+    int m_silenceTimeoutMs;
+    LegacyReadWatch& m_watch;
+    QProcess m_reader;
+    QElapsedTimer m_sinceAsked;
+    QElapsedTimer m_silence;
+    bool m_wanted = true;
+    bool m_readFailed = false;
+    bool m_heard = false;
+};
+
+using State = access::FrameReader::State;
+
+std::optional<LegacyReadFailure> ReaderRun::start(const QStringList& arguments)
+{
+    m_reader.setProgram(m_program);
+    m_reader.setArguments(arguments);
     // libmdb's warnings are not ours to show, and an unread pipe could stall it.
-    reader.setStandardErrorFile(QProcess::nullDevice());
-    reader.setStandardInputFile(QProcess::nullDevice());
-    // Signals of a process waited on without an event loop arrive right away, in this thread.
-    bool readFailed = false;
-    QObject::connect(&reader, &QProcess::errorOccurred, [&readFailed, &reader](QProcess::ProcessError error) {
+    m_reader.setStandardErrorFile(QProcess::nullDevice());
+    m_reader.setStandardInputFile(QProcess::nullDevice());
+    QObject::connect(&m_reader, &QProcess::errorOccurred, [this](QProcess::ProcessError error) {
         if (error != QProcess::ReadError)
             return;
         // Qt's waits try a pipe that fails again and again for as long as the
         // reader lives, and a reader whose output is no longer read never ends
         // by itself: ending it ends them.
-        readFailed = true;
-        reader.kill();
+        m_readFailed = true;
+        m_reader.kill();
     });
-    reader.start(QIODevice::ReadOnly);
-    if (!reader.waitForStarted())
-        return LegacyReadFailure{Kind::ReaderMissing, u"%1: %2"_s.arg(program, reader.errorString())};
+    m_reader.start(QIODevice::ReadOnly);
+    if (!m_reader.waitForStarted())
+        return LegacyReadFailure{Kind::ReaderMissing, u"%1: %2"_s.arg(m_program, m_reader.errorString())};
+    return std::nullopt;
+}
 
-    const auto stop = [&reader](LegacyReadFailure failure) {
-        reader.kill();
-        reader.waitForFinished();
-        return failure;
-    };
-    // Whether the reading is still wanted: asked every kPollMs, whether rows
-    // arrive, nothing does, or the reader is ending.
-    QElapsedTimer sinceAsked;
-    sinceAsked.start();
-    bool wanted = true;
-    const auto stillWanted = [&] {
-        if (wanted && sinceAsked.hasExpired(kPollMs)) {
-            wanted = watch.waiting();
-            sinceAsked.restart();
-        }
-        return wanted;
-    };
-
-    access::FrameReader decoder(frames, tables ? access::Request::dump(std::move(names)) : access::Request::listing());
-    const auto feed = [&decoder](const QByteArray& bytes) {
-        decoder.feed(std::string_view(bytes.constData(), size_t(bytes.size())));
-    };
-    using State = access::FrameReader::State;
-    QElapsedTimer silence;
-    silence.start();
-    bool heard = false;
-    while (decoder.state() == State::Reading && !readFailed) {
+std::optional<LegacyReadFailure> ReaderRun::readStream(access::FrameReader& decoder)
+{
+    m_silence.start();
+    while (decoder.state() == State::Reading && !m_readFailed) {
         if (!stillWanted())
             return stop({Kind::Cancelled, {}});
-        if (reader.bytesAvailable() == 0 && !reader.waitForReadyRead(kPollMs)) {
-            if (reader.state() == QProcess::NotRunning && reader.bytesAvailable() == 0)
+        if (m_reader.bytesAvailable() == 0 && !m_reader.waitForReadyRead(kPollMs)) {
+            if (m_reader.state() == QProcess::NotRunning && m_reader.bytesAvailable() == 0)
                 break;
-            if (silence.hasExpired(m_silenceTimeoutMs))
+            if (m_silence.hasExpired(m_silenceTimeoutMs))
                 return stop({Kind::TimedOut, u"no answer for %1 ms"_s.arg(m_silenceTimeoutMs)});
             continue;
         }
-        silence.restart();
-        heard = true;
-        feed(reader.readAll());
+        m_silence.restart();
+        m_heard = true;
+        feed(decoder);
     }
-    if (readFailed && decoder.state() == State::Reading)
+    if (m_readFailed && decoder.state() == State::Reading)
         return stop({Kind::PipeFailed, u"the reader's output could not be read"_s});
-    if (decoder.state() == State::Done || decoder.state() == State::Failed) {
-        // The stream has ended: whatever the reader still sends breaks the protocol.
-        silence.restart();
-        while (reader.state() != QProcess::NotRunning) {
-            if (!stillWanted())
-                return stop({Kind::Cancelled, {}});
-            if (silence.hasExpired(m_silenceTimeoutMs)) {
-                stop({});
-                break;
-            }
-            reader.waitForFinished(kPollMs);
+    return std::nullopt;
+}
+
+std::optional<LegacyReadFailure> ReaderRun::awaitEnd(access::FrameReader& decoder)
+{
+    if (decoder.state() != State::Done && decoder.state() != State::Failed)
+        return std::nullopt;
+    m_silence.restart();
+    while (m_reader.state() != QProcess::NotRunning) {
+        if (!stillWanted())
+            return stop({Kind::Cancelled, {}});
+        if (m_silence.hasExpired(m_silenceTimeoutMs)) {
+            stop({});
+            break;
         }
-        feed(reader.readAll());
+        m_reader.waitForFinished(kPollMs);
     }
+    feed(decoder);
+    return std::nullopt;
+}
+
+std::optional<LegacyReadFailure> ReaderRun::verdict(const access::FrameReader& decoder, LegacyReadFailure readerSaid,
+                                                    const QString& failedTable, qint64 declaredRows)
+{
     switch (decoder.state()) {
     case State::Done:
         return std::nullopt;
     case State::Failed:
-        return reported(frames.reason, frames.message, fromUtf8(decoder.table()));
+        return readerSaid;
     case State::ExtraRows:
         return stop({Kind::ExtraRows,
-                     u"table %1 gives more rows than the %2 it declares"_s.arg(
-                         fromUtf8(decoder.table()), QString::number(frames.tables.back().rows)),
-                     fromUtf8(decoder.table())});
+                     u"table %1 gives more rows than the %2 it declares"_s.arg(failedTable,
+                                                                                QString::number(declaredRows)),
+                     failedTable});
     case State::Stopped:
         return stop({Kind::Cancelled, {}});
     case State::Malformed:
@@ -269,17 +309,46 @@ std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, 
     case State::Reading:
         break;
     }
-    // The reader ended without saying it was done.
-    reader.waitForFinished();
-    if (!heard && couldNotRun(reader))
-        return LegacyReadFailure{Kind::ReaderMissing,
-                                 u"%1 ended at once with status 0x%2, sending nothing: it cannot run here"_s.arg(
-                                     program, QString::number(quint32(reader.exitCode()), 16))};
-    if (reader.exitStatus() == QProcess::CrashExit)
-        return LegacyReadFailure{Kind::Crashed, u"the reader ended abnormally (%1)"_s.arg(reader.errorString())};
-    if (reader.exitCode() == access::kExitPipeFailed)
-        return LegacyReadFailure{Kind::PipeFailed, u"the reader could not write its output"_s};
-    return LegacyReadFailure{Kind::Crashed, u"the reader ended early with status %1"_s.arg(reader.exitCode())};
+    return endedEarly();
+}
+
+LegacyReadFailure ReaderRun::endedEarly()
+{
+    m_reader.waitForFinished();
+    if (!m_heard && couldNotRun(m_reader))
+        return {Kind::ReaderMissing, u"%1 ended at once with status 0x%2, sending nothing: it cannot run here"_s.arg(
+                                         m_program, QString::number(quint32(m_reader.exitCode()), 16))};
+    if (m_reader.exitStatus() == QProcess::CrashExit)
+        return {Kind::Crashed, u"the reader ended abnormally (%1)"_s.arg(m_reader.errorString())};
+    if (m_reader.exitCode() == access::kExitPipeFailed)
+        return {Kind::PipeFailed, u"the reader could not write its output"_s};
+    return {Kind::Crashed, u"the reader ended early with status %1"_s.arg(m_reader.exitCode())};
+}
+
+} // namespace
+
+std::optional<LegacyReadFailure> AccessChildReader::run(const QString& program, const QString& path,
+                                                        const QStringList* tables, Frames& frames,
+                                                        LegacyReadWatch& watch)
+{
+    QStringList arguments{tables ? u"dump"_s : u"list"_s, path};
+    std::vector<std::string> names;
+    if (tables) {
+        arguments += *tables;
+        for (const QString& table : *tables)
+            names.push_back(table.toStdString());
+    }
+    access::FrameReader decoder(frames, tables ? access::Request::dump(std::move(names)) : access::Request::listing());
+    ReaderRun reader(program, m_silenceTimeoutMs, watch);
+    if (auto failed = reader.start(arguments))
+        return failed;
+    if (auto failed = reader.readStream(decoder))
+        return failed;
+    if (auto failed = reader.awaitEnd(decoder))
+        return failed;
+    const QString table = fromUtf8(decoder.table());
+    return reader.verdict(decoder, reported(frames.reason, frames.message, table), table,
+                          frames.tables.empty() ? 0 : frames.tables.back().rows);
 }
 
 } // namespace ondiva

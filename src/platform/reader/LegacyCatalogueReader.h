@@ -1,5 +1,7 @@
 #pragma once
 
+// platform/reader: reading an Access catalogue, through the reader process that the program starts and watches.
+
 // Reads a catalogue kept in an earlier version's file format (a Microsoft
 // Access file): the tables it holds, then the rows of chosen tables.
 
