@@ -110,7 +110,7 @@ void TestEarlierCatalogue::runCommand(const QString& chosen, QList<int> answers,
     AccessChildReader reader(QStringLiteral(ONDIVA_ACCESS_READER));
     m_dialog.chosen = chosen;
     m_messages.answers = std::move(answers);
-    EarlierCatalogueCommand(m_catalogue, fileDigest(QStringLiteral(ONDIVA_DEMO_CATALOGUE)), u"Ondiva"_s,
+    EarlierCatalogueCommand(m_catalogue, DemoCatalogue::of(QStringLiteral(ONDIVA_DEMO_CATALOGUE)), u"Ondiva"_s,
                             {m_dialog, m_messages, progress, files, reader})
         .run();
     QCOMPARE(m_dialog.filter, u"Catalogo (qx.mdb);;File di Access (*.mdb);;Tutti i file (*)"_s);

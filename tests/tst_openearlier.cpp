@@ -72,7 +72,7 @@ void TestOpenEarlier::refusesTextBringsAccessAndSearchesIt()
     fakes::FakeMessageBox messages;
     fakes::FakeFileDialog dialog;
     shell::MainWindow window(catalogue, files, messages, &dialog);
-    window.setEarlierCatalogue(catalogue::fileDigest(QStringLiteral(ONDIVA_DEMO_CATALOGUE)),
+    window.setEarlierCatalogue(catalogue::DemoCatalogue::of(QStringLiteral(ONDIVA_DEMO_CATALOGUE)),
                                {QStringLiteral(ONDIVA_ACCESS_READER)});
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

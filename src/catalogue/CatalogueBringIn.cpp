@@ -55,6 +55,9 @@ BringOutcome fileFailed(FileStatus status)
 
 } // namespace
 
+namespace {
+
+// The SHA-256 of a file's bytes, in hexadecimal; empty if it cannot be read.
 QByteArray fileDigest(const QString& path)
 {
     QFile file(path);
@@ -66,19 +69,29 @@ QByteArray fileDigest(const QString& path)
     return hash.result().toHex();
 }
 
+} // namespace
+
+DemoCatalogue DemoCatalogue::of(const QString& path) { return {QFileInfo(path).size(), fileDigest(path)}; }
+
+bool DemoCatalogue::matches(const QString& path) const
+{
+    const QFileInfo info(path);
+    return !sha256.isEmpty() && info.isFile() && info.size() == size && fileDigest(path) == sha256;
+}
+
 CatalogueBringIn::CatalogueBringIn(QString cataloguePath, QString source, CatalogueFiles& files,
-                                   QByteArray demoDigest)
+                                   DemoCatalogue demo)
     : m_path(std::move(cataloguePath))
     , m_source(std::move(source))
     , m_files(files)
-    , m_demoDigest(std::move(demoDigest))
+    , m_demo(std::move(demo))
 {}
 
 CurrentCatalogue CatalogueBringIn::current() const
 {
     if (!m_files.exists(m_path))
         return CurrentCatalogue::None;
-    if (!m_demoDigest.isEmpty() && QFileInfo(m_path).isFile() && fileDigest(m_path) == m_demoDigest)
+    if (m_demo.matches(m_path))
         return CurrentCatalogue::Demo;
     return CurrentCatalogue::Own;
 }

@@ -24,6 +24,18 @@ enum class CurrentCatalogue {
     Own,  // anything else: the user's own, to keep
 };
 
+// The demo catalogue the program ships, known by its size and SHA-256: only a
+// catalogue byte for byte the same is replaced without being kept.
+struct DemoCatalogue {
+    qint64 size = -1;
+    QByteArray sha256; // hexadecimal
+
+    static DemoCatalogue of(const QString& path);
+    // Whether the file at path is the demo catalogue, untouched (a file of
+    // another size is told apart without being read).
+    bool matches(const QString& path) const;
+};
+
 struct BringOutcome {
     enum class Kind {
         Brought,
@@ -51,8 +63,7 @@ struct BringOutcome {
 
 class CatalogueBringIn {
 public:
-    // demoDigest: the SHA-256 of the demo catalogue the program ships.
-    CatalogueBringIn(QString cataloguePath, QString source, CatalogueFiles& files, QByteArray demoDigest);
+    CatalogueBringIn(QString cataloguePath, QString source, CatalogueFiles& files, DemoCatalogue demo);
 
     CurrentCatalogue current() const;
     // The name the current catalogue would be kept under now.
@@ -77,7 +88,7 @@ private:
     QString m_path;
     QString m_source;
     CatalogueFiles& m_files;
-    QByteArray m_demoDigest;
+    DemoCatalogue m_demo;
 };
 
 Notice noticeFor(const BringOutcome& outcome, const QString& source, const QString& cataloguePath);
@@ -88,7 +99,5 @@ Notice refusalFor(const SourceCheck& check, const QString& source, const QString
 // What the progress says while a catalogue is copied (set on the event thread, before the run).
 ConversionProgress::Wording copyWording();
 
-// The SHA-256 of a file's bytes; empty if it cannot be read.
-QByteArray fileDigest(const QString& path);
 
 } // namespace ondiva::catalogue

@@ -25,10 +25,10 @@ const QString& fileFilter()
 
 } // namespace
 
-EarlierCatalogueCommand::EarlierCatalogueCommand(QString cataloguePath, QByteArray demoDigest, QString title,
+EarlierCatalogueCommand::EarlierCatalogueCommand(QString cataloguePath, DemoCatalogue demo, QString title,
                                                  Services services)
     : m_path(std::move(cataloguePath))
-    , m_demoDigest(std::move(demoDigest))
+    , m_demo(std::move(demo))
     , m_title(std::move(title))
     , m_services(services)
 {}
@@ -50,7 +50,7 @@ void EarlierCatalogueCommand::run()
         messages.show(refusal.text, MessageBox::Ok | MessageBox::IconExclamation, m_title, refusal.details);
         return;
     }
-    CatalogueBringIn bring(m_path, source, files, m_demoDigest);
+    CatalogueBringIn bring(m_path, source, files, m_demo);
     if (!confirmed(source, check, bring))
         return;
 

@@ -28,7 +28,7 @@ public:
         LegacyCatalogueReader& reader;
     };
 
-    EarlierCatalogueCommand(QString cataloguePath, QByteArray demoDigest, QString title, Services services);
+    EarlierCatalogueCommand(QString cataloguePath, DemoCatalogue demo, QString title, Services services);
 
     void run();
 
@@ -36,7 +36,7 @@ private:
     bool confirmed(const QString& source, const SourceCheck& check, const CatalogueBringIn& bring);
 
     QString m_path;
-    QByteArray m_demoDigest;
+    DemoCatalogue m_demo;
     QString m_title;
     Services m_services;
 };

@@ -373,9 +373,9 @@ void MainWindow::runUpdate()
     update::UpdateImport(m_cataloguePath, m_files, *m_fileDialog, m_messages, input).run();
 }
 
-void MainWindow::setEarlierCatalogue(QByteArray demoDigest, QStringList accessReaders)
+void MainWindow::setEarlierCatalogue(catalogue::DemoCatalogue demo, QStringList accessReaders)
 {
-    m_demoDigest = std::move(demoDigest);
+    m_demo = std::move(demo);
     m_accessReaders = std::move(accessReaders);
 }
 
@@ -383,7 +383,7 @@ void MainWindow::runOpenEarlier()
 {
     QtConversionProgress progress(kTitle.toString(), this);
     AccessChildReader reader(m_accessReaders);
-    catalogue::EarlierCatalogueCommand(m_cataloguePath, m_demoDigest, kTitle.toString(),
+    catalogue::EarlierCatalogueCommand(m_cataloguePath, m_demo, kTitle.toString(),
                                        {*m_fileDialog, m_messages, progress, m_files, reader})
         .run();
 }

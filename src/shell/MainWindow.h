@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/CatalogueBringIn.h"
 #include "search/PaneSearch.h"
 
 #include <QByteArray>
@@ -43,9 +44,9 @@ public:
     ~MainWindow() override;
 
     // What File ▸ Open earlier catalogue… needs beyond the window's services:
-    // the SHA-256 of the shipped demo catalogue (which it may replace without
-    // keeping it) and the Access reader program.
-    void setEarlierCatalogue(QByteArray demoDigest, QStringList accessReaders);
+    // the shipped demo catalogue (which it may replace without keeping it) and
+    // the Access reader programs.
+    void setEarlierCatalogue(catalogue::DemoCatalogue demo, QStringList accessReaders);
 
 public slots:
     // File > Update database: imports an update file into the catalogue.
@@ -77,7 +78,7 @@ private:
     FileDialog* m_fileDialog;
     search::PaneSearch m_search;
     std::array<Pane, 4> m_panes;
-    QByteArray m_demoDigest;
+    catalogue::DemoCatalogue m_demo;
     QStringList m_accessReaders;
     char m_tabulaz = 0; // the separator the searches put between a row's columns (Tabulaz)
 };

@@ -90,7 +90,7 @@ struct Unseen : ConversionProgress {
 int bring(const QString& source, const QString& catalogue)
 {
     const auto files = systemCatalogueFiles();
-    CatalogueBringIn bringIn(catalogue, source, *files, QByteArray(kDemoCatalogueSha256));
+    CatalogueBringIn bringIn(catalogue, source, *files, DemoCatalogue{kDemoCatalogueSize, QByteArray(kDemoCatalogueSha256)});
     BringOutcome outcome;
     LockAttempt lock = files->lockForConversion(catalogue);
     switch (lock.kind) {
@@ -147,7 +147,7 @@ int main(int argc, char* argv[])
     if (verb == u"status"_s && args.size() == 2) {
         const auto files = systemCatalogueFiles();
         const QString catalogue = QDir(args[1]).absoluteFilePath(u"qx.mdb"_s);
-        switch (CatalogueBringIn(catalogue, {}, *files, QByteArray(kDemoCatalogueSha256)).current()) {
+        switch (CatalogueBringIn(catalogue, {}, *files, DemoCatalogue{kDemoCatalogueSize, QByteArray(kDemoCatalogueSha256)}).current()) {
         case CurrentCatalogue::None:
             return kUsable;
         case CurrentCatalogue::Demo:

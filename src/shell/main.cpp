@@ -29,7 +29,8 @@ int main(int argc, char* argv[])
         ondiva::catalogue::ConversionOffer(catalogue, title, messages, reader, *files, progress).run();
     }
     ondiva::shell::MainWindow window(catalogue, *files, messages);
-    window.setEarlierCatalogue(QByteArray(ondiva::kDemoCatalogueSha256), ondiva::AccessChildReader::besideProgram());
+    window.setEarlierCatalogue({ondiva::kDemoCatalogueSize, QByteArray(ondiva::kDemoCatalogueSha256)},
+                               ondiva::AccessChildReader::besideProgram());
     messages.setParentWidget(&window);
     window.show();
     return app.exec();
