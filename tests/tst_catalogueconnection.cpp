@@ -4,7 +4,7 @@
 #include "TestCatalogue.h"
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/Statements.h"
-#include "platform/SystemCatalogueFiles.h"
+#include "platform/files/SystemCatalogueFiles.h"
 
 #include <QDir>
 #include <QFile>

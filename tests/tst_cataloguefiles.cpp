@@ -3,7 +3,7 @@
 // swaps a file in whole, a file another program holds open is an error, the
 // conversion lock keeps a second taker out, and non-ASCII folder names work.
 
-#include "platform/SystemCatalogueFiles.h"
+#include "platform/files/SystemCatalogueFiles.h"
 
 #include <QDir>
 #include <QFile>

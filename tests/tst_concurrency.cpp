@@ -7,7 +7,7 @@
 #include "TestCatalogue.h"
 #include "catalogue/CatalogueConnection.h"
 #include "fakes/FakeControls.h"
-#include "platform/QtInputFile.h"
+#include "platform/controls/QtInputFile.h"
 #include "search/PaneSearch.h"
 #include "update/UpdateImport.h"
 

@@ -9,7 +9,7 @@
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/LegacyConversion.h"
 #include "catalogue/LegacyFormat.h"
-#include "platform/PosixCatalogueFiles.h"
+#include "platform/files/SystemCatalogueFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -44,7 +44,7 @@ struct Snapshot {
 // update's recovery), checks its integrity and counts its rows.
 Snapshot inspect(const QString& path)
 {
-    PosixCatalogueFiles files;
+    SystemCatalogueFiles files;
     Result<catalogue::Connection> connection = catalogue::Connection::openForWriting(path, files);
     if (!connection)
         qFatal("cannot open the catalogue after a kill: %s", qPrintable(connection.error().message));
@@ -216,7 +216,7 @@ void TestCrashConsistency::killedConversionLeavesOriginalOrComplete()
             QFile::remove(work + u'/' + name);
         QVERIFY(QFile::copy(original, catalogue));
     };
-    PosixCatalogueFiles files;
+    SystemCatalogueFiles files;
     const auto writing = [&] { return !files.filesBeside(catalogue, QStringLiteral(".conversione-")).isEmpty(); };
     int sawOriginal = 0;
     int sawConverted = 0;
@@ -275,7 +275,7 @@ void TestCrashConsistency::killedBringingInLeavesPreviousOrComplete()
             QFile::remove(work + u'/' + name);
         QVERIFY(QFile::copy(inUse.path(), catalogue));
     };
-    PosixCatalogueFiles files;
+    SystemCatalogueFiles files;
     const auto writing = [&] { return !files.filesBeside(catalogue, QStringLiteral(".portando-")).isEmpty(); };
     int sawPrevious = 0;
     int sawBrought = 0;

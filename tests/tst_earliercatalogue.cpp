@@ -8,8 +8,8 @@
 #include "catalogue/EarlierCatalogueCommand.h"
 #include "fakes/FakeCatalogueFiles.h"
 #include "fakes/FakeControls.h"
-#include "platform/AccessChildReader.h"
-#include "platform/ConversionProgress.h"
+#include "platform/reader/AccessChildReader.h"
+#include "platform/controls/ConversionProgress.h"
 
 #include <QDir>
 #include <QFile>

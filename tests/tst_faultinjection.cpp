@@ -7,7 +7,7 @@
 #include "catalogue/CatalogueBringIn.h"
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/LegacyConversion.h"
-#include "platform/PosixCatalogueFiles.h"
+#include "platform/files/SystemCatalogueFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -157,7 +157,7 @@ void TestFaultInjection::checkTruth(const QString& notice, const QString& expect
     }
 
     // The next start leaves the catalogue and, once converted, the kept original.
-    PosixCatalogueFiles files;
+    SystemCatalogueFiles files;
     LockAttempt lock = files.lockForConversion(m_catalogue);
     QCOMPARE(lock.kind, LockAttempt::Kind::Acquired);
     catalogue::LegacyConversion::tidy(m_catalogue, files);
@@ -337,7 +337,7 @@ void TestFaultInjection::bringWithFailingSystemCalls()
     QFile::remove(m_catalogue);
     QVERIFY(QFile::copy(QStringLiteral(ONDIVA_DEMO_CATALOGUE), m_catalogue));
     {
-        Result<catalogue::Connection> db = catalogue::Connection::openForWriting(m_catalogue, *std::make_unique<PosixCatalogueFiles>());
+        Result<catalogue::Connection> db = catalogue::Connection::openForWriting(m_catalogue, *std::make_unique<SystemCatalogueFiles>());
         QVERIFY(db && db->execute("insert into GROOVES (GROOVE, ONDIVA) values ('Il mio groove', '1')"));
     }
     const QByteArray before = contents(m_catalogue);
@@ -378,7 +378,7 @@ void TestFaultInjection::bringWithFailingSystemCalls()
     }
 
     // The next start leaves the catalogue in use and, once replaced, the kept one.
-    PosixCatalogueFiles files;
+    SystemCatalogueFiles files;
     LockAttempt lock = files.lockForConversion(m_catalogue);
     QCOMPARE(lock.kind, LockAttempt::Kind::Acquired);
     catalogue::CatalogueBringIn::tidy(m_catalogue, files);

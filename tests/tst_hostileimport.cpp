@@ -5,7 +5,7 @@
 #include "TestCatalogue.h"
 #include "fakes/FakeCatalogueFiles.h"
 #include "fakes/FakeControls.h"
-#include "platform/QtInputFile.h"
+#include "platform/controls/QtInputFile.h"
 #include "update/UpdateImport.h"
 
 #include <QCryptographicHash>

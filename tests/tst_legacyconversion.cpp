@@ -9,10 +9,10 @@
 #include "catalogue/ConversionOffer.h"
 #include "catalogue/LegacyConversion.h"
 #include "fakes/FakeControls.h"
-#include "platform/AccessChildReader.h"
-#include "platform/ConversionProgress.h"
-#include "platform/PosixCatalogueFiles.h"
-#include "platform/QtInputFile.h"
+#include "platform/reader/AccessChildReader.h"
+#include "platform/controls/ConversionProgress.h"
+#include "platform/files/SystemCatalogueFiles.h"
+#include "platform/controls/QtInputFile.h"
 #include "search/PaneSearch.h"
 #include "update/UpdateImport.h"
 
@@ -168,7 +168,7 @@ QList<fakes::ShownMessage> offer(const QString& catalogue, LegacyCatalogueReader
 {
     fakes::FakeMessageBox messages;
     messages.answers = {answer};
-    PosixCatalogueFiles files;
+    SystemCatalogueFiles files;
     catalogue::ConversionOffer(catalogue, u"Ondiva"_s, messages, reader, files, progress).run();
     return messages.shown;
 }
@@ -177,7 +177,7 @@ AccessChildReader realReader() { return AccessChildReader(QStringLiteral(ONDIVA_
 
 // The real file operations, but one of them fails at its n-th call: before it
 // does anything, or (afterwards) once it has taken effect.
-class FailingFiles : public PosixCatalogueFiles {
+class FailingFiles : public SystemCatalogueFiles {
 public:
     QString step;
     int at = 1;
@@ -186,28 +186,28 @@ public:
 
     FileStatus createBeside(const QString& target, const QString& tag, QString& path) override
     {
-        return fails(u"createBeside"_s, [&] { return PosixCatalogueFiles::createBeside(target, tag, path); });
+        return fails(u"createBeside"_s, [&] { return SystemCatalogueFiles::createBeside(target, tag, path); });
     }
     FileStatus sync(const QString& path) override
     {
-        return fails(u"sync"_s, [&] { return PosixCatalogueFiles::sync(path); });
+        return fails(u"sync"_s, [&] { return SystemCatalogueFiles::sync(path); });
     }
     FileStatus keepAs(const QString& path, const QString& name) override
     {
-        return fails(u"keepAs"_s, [&] { return PosixCatalogueFiles::keepAs(path, name); });
+        return fails(u"keepAs"_s, [&] { return SystemCatalogueFiles::keepAs(path, name); });
     }
     FileStatus rename(const QString& source, const QString& target) override
     {
         // A file system that replaces a file by removing it first, and then fails to rename.
         if (step == u"delete-then-rename"_s && --at == 0) {
-            PosixCatalogueFiles::remove(target);
+            SystemCatalogueFiles::remove(target);
             return failure;
         }
-        return fails(u"rename"_s, [&] { return PosixCatalogueFiles::rename(source, target); });
+        return fails(u"rename"_s, [&] { return SystemCatalogueFiles::rename(source, target); });
     }
     FileStatus syncFolder(const QString& path) override
     {
-        return fails(u"syncFolder"_s, [&] { return PosixCatalogueFiles::syncFolder(path); });
+        return fails(u"syncFolder"_s, [&] { return SystemCatalogueFiles::syncFolder(path); });
     }
     LockAttempt lockForConversion(const QString& target) override
     {
@@ -215,7 +215,7 @@ public:
             return {LockAttempt::Kind::HeldElsewhere, nullptr, {}};
         if (step == u"lock failed"_s)
             return {LockAttempt::Kind::Failed, nullptr, failure};
-        return PosixCatalogueFiles::lockForConversion(target);
+        return SystemCatalogueFiles::lockForConversion(target);
     }
 
 private:
@@ -470,7 +470,7 @@ void TestLegacyConversion::convertsEverythingExactly()
     QVERIFY(!progress.open);
 
     // The catalogue is ours now, every value as it was; the original is kept byte for byte.
-    PosixCatalogueFiles files;
+    SystemCatalogueFiles files;
     QVERIFY(Connection::openForWriting(catalogue, files).ok());
     QCOMPARE(dump(catalogue, "ARTICOLI"), expected(articles));
     QCOMPARE(dump(catalogue, "GROOVES"), QStringList(u"Swing dell’ultimo tram|61|120"_s));
@@ -832,7 +832,7 @@ void TestLegacyConversion::leftoversOfAKillAreTidied()
     // A kept original that is a file of its own is the user's, and stays.
     QVERIFY(QFile::copy(catalogue, dir.filePath(u"qx-originale-access-2.mdb"_s)));
 
-    PosixCatalogueFiles files;
+    SystemCatalogueFiles files;
     catalogue::LegacyConversion::tidy(catalogue, files);
     QCOMPARE(filesIn(dir.path()), QStringList({u"qx-originale-access-2.mdb"_s, u"qx.mdb"_s}));
 }
@@ -971,7 +971,7 @@ void TestLegacyConversion::everySwapStepMayFail()
     Progress progress;
     LockAttempt other;
     if (step == u"real lock"_s)
-        other = PosixCatalogueFiles().lockForConversion(catalogue);
+        other = SystemCatalogueFiles().lockForConversion(catalogue);
     catalogue::ConversionOffer(catalogue, u"Ondiva"_s, messages, reader, files, progress).run();
     other.lock.reset();
 

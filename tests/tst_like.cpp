@@ -2,7 +2,7 @@
 
 #include "LikeReference.h"
 #include "catalogue/Like.h"
-#include "platform/Sqlite.h"
+#include "platform/database/Sqlite.h"
 
 #include <QTest>
 

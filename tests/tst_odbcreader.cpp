@@ -8,9 +8,9 @@
 #include "catalogue/CatalogueConnection.h"
 #include "catalogue/ConversionOffer.h"
 #include "fakes/FakeControls.h"
-#include "platform/AccessChildReader.h"
-#include "platform/ConversionProgress.h"
-#include "platform/WindowsCatalogueFiles.h"
+#include "platform/reader/AccessChildReader.h"
+#include "platform/controls/ConversionProgress.h"
+#include "platform/files/SystemCatalogueFiles.h"
 
 #include "accessframes/AccessFrames.h"
 
@@ -112,7 +112,7 @@ QList<fakes::ShownMessage> offer(const QString& catalogue)
     fakes::FakeMessageBox messages;
     messages.answers = {MessageBox::AnswerYes};
     AccessChildReader reader(kReader, 60000);
-    WindowsCatalogueFiles files;
+    SystemCatalogueFiles files;
     Progress progress;
     catalogue::ConversionOffer(catalogue, u"Ondiva"_s, messages, reader, files, progress).run();
     return messages.shown;

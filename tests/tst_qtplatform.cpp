@@ -2,9 +2,9 @@
 // becomes a QMessageBox and its answer, how a file filter is translated, and
 // how the conversion's progress stays live while the work runs elsewhere.
 
-#include "platform/QtConversionProgress.h"
-#include "platform/QtFileDialog.h"
-#include "platform/QtMessageBox.h"
+#include "platform/controls/QtConversionProgress.h"
+#include "platform/controls/QtFileDialog.h"
+#include "platform/controls/QtMessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>

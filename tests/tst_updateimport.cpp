@@ -8,7 +8,7 @@
 #include "fakes/FakeCatalogueFiles.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeInputFile.h"
-#include "platform/QtInputFile.h"
+#include "platform/controls/QtInputFile.h"
 #include "update/UpdateImport.h"
 
 #include <QDir>

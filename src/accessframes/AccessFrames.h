@@ -21,6 +21,7 @@
 // The reader process ends with kExitDone after 'D', kExitFailed after 'F', and
 // kExitPipeFailed when its standard output could not be written.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,6 +50,8 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitPipeFailed = 3;
 
 inline constexpr std::uint32_t kMaxFrameLength = 256u << 20;
+// The longest value a reader sends: a longer one is refused, never cut short.
+inline constexpr std::size_t kMaxValueLength = 256u << 20;
 
 enum class ValueKind : std::uint8_t { Null = 0, Text = 1, Bytes = 2 };
 

@@ -1,5 +1,6 @@
 #include "AccessValues.h"
-#include "update/Windows1252.h"
+#include "text/Utf8.h"
+#include "text/Windows1252.h"
 
 #include <algorithm>
 #include <charconv>
@@ -48,25 +49,6 @@ CivilDate civilFromDays(std::int64_t days)
 
 constexpr std::int64_t kDays1970To1899 = -25569; // 1970-01-01 to 1899-12-30, Access's day 0
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 constexpr char32_t kReplacement = 0xFFFD;
 
 // UTF-16 code units to UTF-8, a surrogate pair as one character.
@@ -79,7 +61,7 @@ public:
     {
         const bool low = u >= 0xDC00 && u <= 0xDFFF;
         if (m_high != 0 && low) {
-            appendUtf8(m_out, 0x10000 + ((char32_t(m_high) - 0xD800) << 10) + (char32_t(u) - 0xDC00));
+            text::appendUtf8(m_out, 0x10000 + ((char32_t(m_high) - 0xD800) << 10) + (char32_t(u) - 0xDC00));
             m_high = 0;
             return;
         }
@@ -87,13 +69,13 @@ public:
         if (u >= 0xD800 && u <= 0xDBFF)
             m_high = u;
         else
-            appendUtf8(m_out, low ? kReplacement : char32_t(u));
+            text::appendUtf8(m_out, low ? kReplacement : char32_t(u));
     }
     // A high surrogate left waiting has no pair.
     void finish()
     {
         if (m_high != 0)
-            appendUtf8(m_out, kReplacement);
+            text::appendUtf8(m_out, kReplacement);
         m_high = 0;
     }
 
@@ -246,7 +228,7 @@ void appendJet4Text(std::string& out, const unsigned char* stored, std::size_t s
 
 void appendJet3Text(std::string& out, const unsigned char* stored, std::size_t size)
 {
-    update::appendWindows1252AsUtf8(out, std::string_view(reinterpret_cast<const char*>(stored), size));
+    text::appendWindows1252AsUtf8(out, std::string_view(reinterpret_cast<const char*>(stored), size));
 }
 
 bool appendScaled(std::string& out, std::string_view text, int scale)

@@ -36,8 +36,6 @@ using namespace ondiva::access;
 
 namespace {
 
-// A value that would need more than this is refused, never cut short.
-constexpr size_t kMaxValueLength = 256u << 20;
 // The header a memo or OLE value keeps in its row: its length and flags, then where its bytes are.
 constexpr int kLongValueHeader = 12;
 

@@ -46,8 +46,6 @@ using namespace ondiva::access;
 
 namespace {
 
-// A value that would need more than this is refused, never cut short (as on Linux).
-constexpr size_t kMaxValueLength = 256u << 20;
 // The piece of a long value each SQLGetData call fetches.
 constexpr size_t kPiece = 64u << 10;
 

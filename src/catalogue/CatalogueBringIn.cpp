@@ -2,7 +2,7 @@
 
 #include "CatalogueConnection.h"
 #include "CatalogueSwap.h"
-#include "platform/ConversionProgress.h"
+#include "platform/controls/ConversionProgress.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -8,9 +8,9 @@
 // source is only ever read.
 
 #include "CatalogueSource.h"
-#include "platform/CatalogueFiles.h"
-#include "platform/ConversionProgress.h"
-#include "platform/MessageBox.h"
+#include "platform/files/CatalogueFiles.h"
+#include "platform/controls/ConversionProgress.h"
+#include "platform/controls/MessageBox.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,8 +3,8 @@
 #include "LegacyFormat.h"
 #include "Like.h"
 #include "Statements.h"
-#include "platform/CatalogueFiles.h"
-#include "platform/MarkedWritable.h"
+#include "platform/files/CatalogueFiles.h"
+#include "platform/files/MarkedWritable.h"
 
 #include <QDir>
 #include <QFile>

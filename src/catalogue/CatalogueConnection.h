@@ -6,8 +6,8 @@
 // away is rolled back, so a failure leaves the catalogue as it was.
 
 #include "CatalogueError.h"
-#include "platform/FieldValue.h"
-#include "platform/Sqlite.h"
+#include "platform/database/FieldValue.h"
+#include "platform/database/Sqlite.h"
 
 #include <QString>
 #include <QUtf8StringView>

@@ -6,7 +6,7 @@
 // file is opened immutable, so that nothing (a journal rolled back, a lock
 // taken) ever changes it.
 
-#include "platform/CatalogueFiles.h"
+#include "platform/files/CatalogueFiles.h"
 
 #include <QString>
 

@@ -6,8 +6,8 @@
 // name of its own ("qx-originale-access.mdb", "qx-precedente.mdb" ...): it gets
 // that second name first, so that its bytes have a name at every moment.
 
-#include "platform/CatalogueFiles.h"
-#include "platform/MessageBox.h"
+#include "platform/files/CatalogueFiles.h"
+#include "platform/controls/MessageBox.h"
 
 #include <QString>
 #include <QStringView>

@@ -3,7 +3,7 @@
 #include "CatalogueBringIn.h"
 #include "LegacyConversion.h"
 #include "LegacyFormat.h"
-#include "platform/ConversionProgress.h"
+#include "platform/controls/ConversionProgress.h"
 
 #include <QDir>
 #include <QFileInfo>

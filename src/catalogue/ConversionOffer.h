@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CatalogueFiles.h"
+#include "platform/files/CatalogueFiles.h"
 
 #include <QString>
 

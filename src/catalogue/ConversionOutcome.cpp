@@ -18,6 +18,66 @@ namespace {
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
+// Why the Access file could not be read, and what to do about it.
+Notice readFailureNotice(const LegacyReadFailure& failure, const QString& path, const QString& unchanged,
+                         const QString& damagedAdvice)
+{
+    const QString detail = failure.detail;
+    switch (failure.kind) {
+    case LegacyReadFailure::Kind::Unreadable:
+        return {u"Impossibile leggere il catalogo «%1»: il file di Access è danneggiato, oppure è protetto da una "
+                u"password o cifrato. Se ha una password, toglierla con Microsoft Access; se è danneggiato, "
+                u"ripararlo con «Compatta e ripristina database». Poi riavviare il programma."_s.arg(path) +
+                    unchanged,
+                detail};
+    case LegacyReadFailure::Kind::ValueTooLong:
+        return {u"Impossibile convertire il catalogo «%1»: contiene un valore troppo lungo per essere trasferito."_s
+                        .arg(path) +
+                    unchanged,
+                detail};
+    case LegacyReadFailure::Kind::ExtraRows:
+        return {u"Impossibile convertire il catalogo «%1»: il file di Access è danneggiato (la tabella %2 dà più "
+                u"righe di quante il file ne dichiari)."_s.arg(path, failure.table) +
+                    damagedAdvice + unchanged,
+                detail};
+    case LegacyReadFailure::Kind::BadStream:
+        return {u"Impossibile convertire il catalogo «%1»: il lettore dei file di Access («ondiva-accessreader») "
+                u"ha inviato dati non validi. È un guasto del lettore, non del file: reinstallare il programma e "
+                u"riavviarlo."_s.arg(path) +
+                    unchanged,
+                detail};
+    case LegacyReadFailure::Kind::PipeFailed:
+        return {u"Impossibile convertire il catalogo «%1»: la comunicazione con il lettore dei file di Access si "
+                u"è interrotta. Riavviare il programma per riprovare."_s.arg(path) +
+                    unchanged,
+                detail};
+    case LegacyReadFailure::Kind::Crashed:
+        return {u"Impossibile leggere il catalogo «%1»: la lettura del file di Access si è interrotta, "
+                u"probabilmente perché il file è danneggiato."_s.arg(path) +
+                    damagedAdvice + unchanged,
+                detail};
+    case LegacyReadFailure::Kind::TimedOut:
+        return {u"Impossibile leggere il catalogo «%1»: la lettura del file di Access non procedeva più ed è stata "
+                u"fermata; il file è probabilmente danneggiato."_s.arg(path) +
+                    damagedAdvice + unchanged,
+                detail};
+    case LegacyReadFailure::Kind::ReaderMissing:
+        return {u"Impossibile convertire il catalogo: manca il lettore dei file di Access "
+                u"(«ondiva-accessreader»), che deve trovarsi accanto al programma. Reinstallare il programma."_s +
+                    unchanged,
+                detail};
+    case LegacyReadFailure::Kind::DriverMissing:
+        return {u"Impossibile convertire il catalogo «%1»: su questo computer manca il driver che legge i file di "
+                u"Microsoft Access («Microsoft Access Driver (*.mdb)»). Installare «Microsoft Access Database "
+                u"Engine» (gratuito, dal sito di Microsoft) e riavviare il programma."_s.arg(path) +
+                    unchanged,
+                detail};
+    case LegacyReadFailure::Kind::Cancelled:
+        break;
+    }
+    return {u"Conversione annullata."_s + unchanged, detail};
+}
+
 } // namespace
 
 ConversionOutcome ConversionOutcome::failed(Kind kind)
@@ -103,62 +163,8 @@ Notice noticeFor(const ConversionOutcome& outcome, const QString& cataloguePath)
                 u"proprietà del file, togliere «Sola lettura») e riavviare il programma."_s.arg(path) +
                     unchanged,
                 {}};
-    case Kind::ReaderFailed: {
-        const QString detail = outcome.readFailure.detail;
-        switch (outcome.readFailure.kind) {
-        case LegacyReadFailure::Kind::Unreadable:
-            return {u"Impossibile leggere il catalogo «%1»: il file di Access è danneggiato, oppure è protetto da una "
-                    u"password o cifrato. Se ha una password, toglierla con Microsoft Access; se è danneggiato, "
-                    u"ripararlo con «Compatta e ripristina database». Poi riavviare il programma."_s.arg(path) +
-                        unchanged,
-                    detail};
-        case LegacyReadFailure::Kind::ValueTooLong:
-            return {u"Impossibile convertire il catalogo «%1»: contiene un valore troppo lungo per essere trasferito."_s
-                            .arg(path) +
-                        unchanged,
-                    detail};
-        case LegacyReadFailure::Kind::ExtraRows:
-            return {u"Impossibile convertire il catalogo «%1»: il file di Access è danneggiato (la tabella %2 dà più "
-                    u"righe di quante il file ne dichiari)."_s.arg(path, outcome.readFailure.table) +
-                        damagedAdvice + unchanged,
-                    detail};
-        case LegacyReadFailure::Kind::BadStream:
-            return {u"Impossibile convertire il catalogo «%1»: il lettore dei file di Access («ondiva-accessreader») "
-                    u"ha inviato dati non validi. È un guasto del lettore, non del file: reinstallare il programma e "
-                    u"riavviarlo."_s.arg(path) +
-                        unchanged,
-                    detail};
-        case LegacyReadFailure::Kind::PipeFailed:
-            return {u"Impossibile convertire il catalogo «%1»: la comunicazione con il lettore dei file di Access si "
-                    u"è interrotta. Riavviare il programma per riprovare."_s.arg(path) +
-                        unchanged,
-                    detail};
-        case LegacyReadFailure::Kind::Crashed:
-            return {u"Impossibile leggere il catalogo «%1»: la lettura del file di Access si è interrotta, "
-                    u"probabilmente perché il file è danneggiato."_s.arg(path) +
-                        damagedAdvice + unchanged,
-                    detail};
-        case LegacyReadFailure::Kind::TimedOut:
-            return {u"Impossibile leggere il catalogo «%1»: la lettura del file di Access non procedeva più ed è stata "
-                    u"fermata; il file è probabilmente danneggiato."_s.arg(path) +
-                        damagedAdvice + unchanged,
-                    detail};
-        case LegacyReadFailure::Kind::ReaderMissing:
-            return {u"Impossibile convertire il catalogo: manca il lettore dei file di Access "
-                    u"(«ondiva-accessreader»), che deve trovarsi accanto al programma. Reinstallare il programma."_s +
-                        unchanged,
-                    detail};
-        case LegacyReadFailure::Kind::DriverMissing:
-            return {u"Impossibile convertire il catalogo «%1»: su questo computer manca il driver che legge i file di "
-                    u"Microsoft Access («Microsoft Access Driver (*.mdb)»). Installare «Microsoft Access Database "
-                    u"Engine» (gratuito, dal sito di Microsoft) e riavviare il programma."_s.arg(path) +
-                        unchanged,
-                    detail};
-        case LegacyReadFailure::Kind::Cancelled:
-            break;
-        }
-        return {u"Conversione annullata."_s + unchanged, detail};
-    }
+    case Kind::ReaderFailed:
+        return readFailureNotice(outcome.readFailure, path, unchanged, damagedAdvice);
     case Kind::MissingTable:
         return {u"Impossibile convertire il catalogo «%1»: nel file di Access manca la tabella %2, quindi non è un "
                 u"catalogo di Ondiva Magazine."_s.arg(path, outcome.table) +

@@ -5,9 +5,9 @@
 
 #include "CatalogueError.h"
 #include "Statements.h"
-#include "platform/CatalogueFiles.h"
-#include "platform/LegacyCatalogueReader.h"
-#include "platform/MessageBox.h"
+#include "platform/files/CatalogueFiles.h"
+#include "platform/reader/LegacyCatalogueReader.h"
+#include "platform/controls/MessageBox.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,7 +3,7 @@
 #include "ConversionOffer.h"
 #include "LegacyConversion.h"
 #include "LegacyFormat.h"
-#include "platform/FileDialog.h"
+#include "platform/controls/FileDialog.h"
 
 #include <QDir>
 #include <QFileInfo>

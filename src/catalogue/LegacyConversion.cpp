@@ -3,8 +3,8 @@
 #include "CatalogueConnection.h"
 #include "CatalogueSwap.h"
 #include "LegacyFormat.h"
-#include "platform/ConversionProgress.h"
-#include "platform/MarkedWritable.h"
+#include "platform/controls/ConversionProgress.h"
+#include "platform/files/MarkedWritable.h"
 
 #include <QDir>
 #include <QFile>
@@ -130,6 +130,78 @@ private:
     std::optional<CatalogueError> m_error;
 };
 
+// The Access file's tables, listed (which may take long: on Windows it counts
+// every table's rows, and the user can stop it too) and matched to the five.
+std::variant<std::vector<TablePlan>, ConversionOutcome> listAndPlan(LegacyCatalogueReader& reader, const QString& path,
+                                                                    ConversionProgress& progress,
+                                                                    QStringList& otherTables)
+{
+    struct Listing : LegacyReadWatch {
+        explicit Listing(ConversionProgress& progress)
+            : progress(progress)
+        {}
+        bool waiting() override { return progress.advance(0); }
+        ConversionProgress& progress;
+    } listing(progress);
+    std::vector<LegacyTable> tables;
+    if (std::optional<LegacyReadFailure> failure = reader.listTables(path, tables, listing))
+        return ConversionOutcome::readFailed(*failure);
+    if (!progress.advance(0)) // cancelled as the listing ended
+        return ConversionOutcome::failed(Kind::Cancelled);
+    return planFor(tables, otherTables);
+}
+
+// The five tables made in the new catalogue, each with its insert prepared.
+std::optional<ConversionOutcome> createTables(Connection& db, const std::vector<TablePlan>& plans,
+                                              std::vector<Command>& inserts)
+{
+    for (const TablePlan& plan : plans) {
+        if (Status created = db.run(QUtf8StringView(createTableStatement(*plan.schema, plan.columns))); !created)
+            return ConversionOutcome::writeFailed(created.error());
+        Result<Command> insert = db.prepare(QUtf8StringView(insertRowStatement(*plan.schema, plan.columns)));
+        if (!insert)
+            return ConversionOutcome::writeFailed(insert.error());
+        inserts.push_back(std::move(*insert));
+    }
+    return std::nullopt;
+}
+
+// Every row of the five tables carried over, counted into outcome.rows; a
+// damaged file can end early without a word, so every table must give as many
+// rows as the file itself counts (more is refused by the reader).
+std::optional<ConversionOutcome> copyRows(LegacyCatalogueReader& reader, const QString& path,
+                                          const std::vector<TablePlan>& plans, std::vector<Command>& inserts,
+                                          ConversionProgress& progress, ConversionOutcome& outcome)
+{
+    qint64 totalRows = 0;
+    QStringList names;
+    for (const TablePlan& plan : plans) {
+        totalRows += plan.declaredRows;
+        names << plan.sourceName;
+    }
+    progress.start(totalRows);
+    RowWriter writer(inserts, plans, progress);
+    const std::optional<LegacyReadFailure> failure = reader.readTables(path, names, writer);
+    if (writer.cancelled())
+        return ConversionOutcome::failed(Kind::Cancelled);
+    if (writer.error())
+        return ConversionOutcome::writeFailed(*writer.error());
+    if (writer.badRow())
+        return ConversionOutcome::readFailed({LegacyReadFailure::Kind::BadStream, u"a row unlike its table"_s});
+    if (failure)
+        return ConversionOutcome::readFailed(*failure);
+    outcome.rows = writer.rows;
+    for (size_t i = 0; i < plans.size(); ++i) {
+        if (writer.rows[i] != plans[i].declaredRows) {
+            outcome.kind = Kind::RowsMissing;
+            outcome.table = QLatin1StringView(plans[i].schema->name);
+            outcome.declaredRows = plans[i].declaredRows;
+            return outcome;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 LegacyConversion::LegacyConversion(QString cataloguePath, LegacyCatalogueReader& reader, CatalogueFiles& files,
@@ -184,21 +256,8 @@ ConversionOutcome LegacyConversion::run()
 
 ConversionOutcome LegacyConversion::write(const QString& temporary)
 {
-    // Listing may take long (on Windows it counts every table's rows): the user can stop it too.
-    struct Listing : LegacyReadWatch {
-        explicit Listing(ConversionProgress& progress)
-            : progress(progress)
-        {}
-        bool waiting() override { return progress.advance(0); }
-        ConversionProgress& progress;
-    } listing(m_progress);
-    std::vector<LegacyTable> tables;
-    if (std::optional<LegacyReadFailure> failure = m_reader.listTables(m_path, tables, listing))
-        return ConversionOutcome::readFailed(*failure);
-    if (!m_progress.advance(0)) // cancelled as the listing ended
-        return ConversionOutcome::failed(Kind::Cancelled);
     ConversionOutcome outcome;
-    auto planned = planFor(tables, outcome.otherTables);
+    auto planned = listAndPlan(m_reader, m_path, m_progress, outcome.otherTables);
     if (auto* refused = std::get_if<ConversionOutcome>(&planned))
         return std::move(*refused);
     const std::vector<TablePlan>& plans = std::get<std::vector<TablePlan>>(planned);
@@ -209,42 +268,10 @@ ConversionOutcome LegacyConversion::write(const QString& temporary)
     if (Status begun = db->begin(); !begun)
         return ConversionOutcome::writeFailed(begun.error());
     std::vector<Command> inserts;
-    qint64 totalRows = 0;
-    for (const TablePlan& plan : plans) {
-        if (Status created = db->run(QUtf8StringView(createTableStatement(*plan.schema, plan.columns))); !created)
-            return ConversionOutcome::writeFailed(created.error());
-        Result<Command> insert = db->prepare(QUtf8StringView(insertRowStatement(*plan.schema, plan.columns)));
-        if (!insert)
-            return ConversionOutcome::writeFailed(insert.error());
-        inserts.push_back(std::move(*insert));
-        totalRows += plan.declaredRows;
-    }
-
-    m_progress.start(totalRows);
-    RowWriter writer(inserts, plans, m_progress);
-    QStringList names;
-    for (const TablePlan& plan : plans)
-        names << plan.sourceName;
-    const std::optional<LegacyReadFailure> failure = m_reader.readTables(m_path, names, writer);
-    if (writer.cancelled())
-        return ConversionOutcome::failed(Kind::Cancelled);
-    if (writer.error())
-        return ConversionOutcome::writeFailed(*writer.error());
-    if (writer.badRow())
-        return ConversionOutcome::readFailed({LegacyReadFailure::Kind::BadStream, u"a row unlike its table"_s});
-    if (failure)
-        return ConversionOutcome::readFailed(*failure);
-    // A damaged file can end early without a word: every table must give as
-    // many rows as the file itself counts (more is refused by the reader).
-    outcome.rows = writer.rows;
-    for (size_t i = 0; i < plans.size(); ++i) {
-        if (writer.rows[i] != plans[i].declaredRows) {
-            outcome.kind = Kind::RowsMissing;
-            outcome.table = QLatin1StringView(plans[i].schema->name);
-            outcome.declaredRows = plans[i].declaredRows;
-            return outcome;
-        }
-    }
+    if (std::optional<ConversionOutcome> failed = createTables(*db, plans, inserts))
+        return std::move(*failed);
+    if (std::optional<ConversionOutcome> failed = copyRows(m_reader, m_path, plans, inserts, m_progress, outcome))
+        return std::move(*failed);
     inserts.clear();
     if (Status committed = db->commit(); !committed)
         return ConversionOutcome::writeFailed(committed.error());

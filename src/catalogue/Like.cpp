@@ -1,5 +1,7 @@
 #include "Like.h"
 
+#include "text/Utf8.h"
+
 #include <sqlite3.h>
 
 #include <QChar>
@@ -15,6 +17,9 @@
 
 namespace ondiva::like {
 namespace {
+
+using text::appendUtf8;
+using text::encodeUtf8;
 
 // Stands for "_" among a pattern's characters; no decoded character can take
 // this value (it lies beyond the Unicode range).
@@ -67,32 +72,6 @@ int decode(std::string_view text, size_t i, char32_t& out)
     }
     out = kRawByte + b0;
     return 1;
-}
-
-char* encodeUtf8(char* out, char32_t c)
-{
-    if (c < 0x80) {
-        *out++ = char(c);
-    } else if (c < 0x800) {
-        *out++ = char(0xC0 | (c >> 6));
-        *out++ = char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out++ = char(0xE0 | (c >> 12));
-        *out++ = char(0x80 | ((c >> 6) & 0x3F));
-        *out++ = char(0x80 | (c & 0x3F));
-    } else {
-        *out++ = char(0xF0 | (c >> 18));
-        *out++ = char(0x80 | ((c >> 12) & 0x3F));
-        *out++ = char(0x80 | ((c >> 6) & 0x3F));
-        *out++ = char(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    char buffer[4];
-    out.append(buffer, size_t(encodeUtf8(buffer, c) - buffer));
 }
 
 char32_t fold(char32_t c)

@@ -1,11 +1,11 @@
 #include "PaneSearch.h"
 
 #include "catalogue/CatalogueConnection.h"
-#include "platform/Label.h"
-#include "platform/MessageBox.h"
-#include "platform/OptionButton.h"
-#include "platform/ResultList.h"
-#include "platform/TextBox.h"
+#include "platform/controls/Label.h"
+#include "platform/controls/MessageBox.h"
+#include "platform/controls/OptionButton.h"
+#include "platform/controls/ResultList.h"
+#include "platform/controls/TextBox.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ResultTableModel.h"
-#include "platform/ResultList.h"
+#include "platform/controls/ResultList.h"
 
 #include <QColor>
 #include <QLabel>

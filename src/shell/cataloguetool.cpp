@@ -21,7 +21,7 @@
 #include "DemoCatalogueDigest.h"
 #include "catalogue/CatalogueBringIn.h"
 #include "catalogue/LegacyConversion.h"
-#include "platform/SystemCatalogueFiles.h"
+#include "platform/files/SystemCatalogueFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

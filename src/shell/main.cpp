@@ -1,9 +1,9 @@
 #include "DemoCatalogueDigest.h"
 #include "catalogue/ConversionOffer.h"
-#include "platform/AccessChildReader.h"
-#include "platform/QtConversionProgress.h"
-#include "platform/QtMessageBox.h"
-#include "platform/SystemCatalogueFiles.h"
+#include "platform/reader/AccessChildReader.h"
+#include "platform/controls/QtConversionProgress.h"
+#include "platform/controls/QtMessageBox.h"
+#include "platform/files/SystemCatalogueFiles.h"
 #include "shell/MainWindow.h"
 #include "shell/QtTranslations.h"
 

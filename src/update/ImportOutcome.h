@@ -2,7 +2,7 @@
 
 #include "UpdateReader.h"
 #include "catalogue/CatalogueError.h"
-#include "platform/MessageBox.h"
+#include "platform/controls/MessageBox.h"
 
 #include <QString>
 

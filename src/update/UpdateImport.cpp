@@ -2,9 +2,9 @@
 
 #include "UpdateWriter.h"
 #include "catalogue/CatalogueConnection.h"
-#include "platform/FileDialog.h"
-#include "platform/InputFile.h"
-#include "platform/MessageBox.h"
+#include "platform/controls/FileDialog.h"
+#include "platform/controls/InputFile.h"
+#include "platform/controls/MessageBox.h"
 
 #include <QByteArray>
 #include <QScopeGuard>

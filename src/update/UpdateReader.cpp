@@ -1,6 +1,6 @@
 #include "UpdateReader.h"
 
-#include "Windows1252.h"
+#include "text/Windows1252.h"
 
 #include <algorithm>
 #include <cstring>
@@ -142,7 +142,7 @@ QUtf8StringView UpdateReader::decoded(std::string_view text, std::string& buffer
     if (m_encoding == Encoding::Utf8)
         return QUtf8StringView(text.data(), qsizetype(text.size()));
     buffer.clear();
-    appendWindows1252AsUtf8(buffer, text);
+    text::appendWindows1252AsUtf8(buffer, text);
     return QUtf8StringView(buffer.data(), qsizetype(buffer.size()));
 }
 
