@@ -5,7 +5,8 @@
 #      checks that the articles' list holds as many rows as the catalogue has
 #      titles containing it (the list's rows copied with Ctrl+A, Ctrl+C and read
 #      from the clipboard, which Wine hands on to X), imports the update file of
-#      n.61 through File > Update database, takes screenshots;
+#      n.61 through File > Update database, has File > Open earlier catalogue…
+#      refuse a text file and ask about an Access one, takes screenshots;
 #   2. on an Access catalogue: answers Sì to the conversion, which must read the
 #      file through the package's own readers (the 32-bit one cannot start under
 #      a 64-bit-only Wine, so the 64-bit one takes over) and Windows' ODBC,
@@ -189,6 +190,57 @@ after="$(updates)"
 notice="$(opened "$update_title" "$before_dialog" 30)" || fail "no notice after the update"
 shot update-notice
 answer "$notice" Return || fail "the notice after the update did not close"
+
+# earlier FILE SHOT: File > Open earlier catalogue… with FILE typed into its
+# dialog; the id of the window that shows next (a notice or a question).
+earlier() {
+    local dialog= try before
+    before_menu="$(visible)"
+    for try in 1 2 3; do
+        press "$window" alt+f o
+        dialog="$(opened "" "$before_menu" 10 400)" && break
+        step "no file dialog after File > Open earlier catalogue (try $try)"
+        press "$window" Escape Escape
+    done
+    [ -n "$dialog" ] || fail "File > Open earlier catalogue opened no file dialog"
+    sleep 1
+    shot "$2-dialog"
+    before="$(visible "^$title\$")"
+    for try in 1 2 3; do
+        press "$dialog" End shift+Home
+        xdotool type --delay 20 "$1"
+        xdotool key Return
+        for _ in $(seq 10); do shown "$dialog" || break; sleep 0.5; done
+        shown "$dialog" || break
+    done
+    shown "$dialog" && fail "the file dialog did not take $1"
+    opened "^$title\$" "$before" 30
+}
+# said WINDOW: the text of a Qt message box, copied with Ctrl+C.
+said() {
+    press "$1" ctrl+c
+    sleep 1
+    timeout 5 xclip -o -selection clipboard 2>/dev/null || true
+}
+
+step "File > Open earlier catalogue: a text file named lettera.mdb is refused"
+printf 'Caro Niccolò,\r\necco il catalogo.\r\n' > "$documents/lettera.mdb"
+in_use="$(sha256sum < "$catalogue")"
+refusal="$(earlier "$profile_win\\Documenti\\Niccolò\\lettera.mdb" earlier)" || fail "no notice for lettera.mdb"
+shot earlier-refused
+text="$(said "$refusal")"
+grep -q "non è un catalogo" <<<"$text" || fail "the notice for lettera.mdb says: $text"
+answer "$refusal" Return || fail "the refusal did not close"
+step "an Access catalogue: the question says the catalogue in use is kept; No (the default) changes nothing"
+cp "$data/jet4.mdb" "$documents/qx.mdb"
+question="$(earlier "$profile_win\\Documenti\\Niccolò\\qx.mdb" earlier-access)" || fail "no question for the Access catalogue"
+shot earlier-question
+text="$(said "$question")"
+# The update made the catalogue the user's own: it is to be kept.
+grep -q "«qx-precedente.mdb»" <<<"$text" || fail "the question does not name where the catalogue in use is kept: $text"
+answer "$question" Return || fail "the question did not take No"
+[ "$(sha256sum < "$catalogue")" = "$in_use" ] || fail "the catalogue in use changed"
+ls "$documents/Catalogo/Ondiva" | grep -q "portando\|precedente" && fail "files were left beside the catalogue"
 kill "$program" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 program=
